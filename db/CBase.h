@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One dBASE III table file with one record buffer. Record numbers count from 0. Every field
+// is handled as text. Callers open, work and close within one operation; nothing is locked.
+class CBase {
+public:
+    enum FindMode {
+        FindPrefix = 0,         // field begins with the value, case counts
+        FindPrefixNoCase = 1,   // as FindPrefix, ASCII case ignored
+        FindContains = 2,       // value occurs within the field's width, case counts
+        FindContainsNoCase = 3, // as FindContains, ASCII case ignored
+        FindExact = 4,          // field without trailing blanks equals the value
+    };
+
+    static constexpr int kMaxFields = 50;           // layout being built with AddField
+    static constexpr int kRecordBufferSize = 1000;  // field bytes of one record
+    static constexpr int kMaxKeyLength = 51;
+    static constexpr int kMaxFileNameLength = 255;
+    static constexpr int kMaxFindValueLength = 256;
+
+    CBase();
+    explicit CBase(const std::string& fileName); // Open()s the file; the outcome is not reported
+    ~CBase();
+    CBase(const CBase&) = delete;
+    CBase& operator=(const CBase&) = delete;
+
+    bool Open(const std::string& fileName);
+    void Close();
+    bool IsOpen() const;
+
+    // Sets descriptor `index` of the layout to be created; returns 50 - index.
+    int AddField(int index, std::string_view name, char type, int width, int decimals);
+    bool Create(const std::string& fileName);
+
+    int FieldCount() const;
+    // Name of field `index`; empty when the index is at or past the field count.
+    std::string FieldName(int index) const;
+
+    void SetKey(std::string_view key);
+    void SkipDeleted(bool on);
+
+    uint32_t RecCount() const;
+    uint32_t RecNo() const;
+
+    // 1 active, 0 deleted (fields loaded all the same), -1 out of range or unreadable.
+    int GoTo(int64_t recNo);
+    // Field text from the record buffer (stops at a NUL byte); empty for an unknown field.
+    std::string GetField(std::string_view name, bool trim = true) const;
+    // Cuts at the field width and pads with blanks; an unknown field is ignored.
+    void PutField(std::string_view name, std::string_view text);
+
+    int Append();                // 1 or 0
+    int Write();                 // 1 when the header was written
+    int Delete(int64_t recNo);   // 1 when the header was written
+    int Recall(int64_t recNo);   // 1 when the header was written
+    bool Pack();
+    // Record number of the first fit, -1 none, -2 unknown field.
+    int64_t Find(std::string_view name, std::string_view value, int mode);
+
+private:
+    struct Impl;
+    Impl* p;
+};

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace cb {
+
+// A write to the settings file failed; the text names the file as the user sees it.
+class IniWriteError : public std::runtime_error {
+public:
+    explicit IniWriteError(const std::string& path);
+};
+
+// Private-profile style access to one INI file: section and key names compared without
+// regard to ASCII case, single keys read and written, every other line kept as it is.
+// Each write replaces the file atomically (temporary file, then rename), so an interrupted
+// write leaves either the old or the new file, never a mix.
+class CIniFile {
+public:
+    explicit CIniFile(std::string path);
+
+    const std::string& Path() const { return sPath; }
+
+    // Value of [section] key=..., blanks around it removed; sDefault when the file, the
+    // section or the key is missing or the file cannot be read.
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& sDefault) const;
+    // Integer as the Windows profile functions read it: decimal with optional sign, or
+    // hexadecimal after 0x/0X (more than two characters) or $; anything else gives iDefault.
+    int ReadInteger(const std::string& section, const std::string& key, int iDefault) const;
+    bool ReadBool(const std::string& section, const std::string& key, bool bDefault) const;
+
+    // Sets one key, appending section or key when missing. Throws IniWriteError on failure.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, int value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+
+    // Parses a profile integer; false when the text is not one.
+    static bool ParseInteger(const std::string& text, int& result);
+
+private:
+    std::string sPath;
+};
+
+} // namespace cb
