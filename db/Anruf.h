@@ -4,8 +4,13 @@
 #include <cstdint>
 #include <string>
 
+class CBase;
+
 // No phone-book entry: SaveEntry appends.
 constexpr int32_t kNoRecord = 2147483647;
+
+// The phone book, in the current directory.
+inline constexpr const char* kPhoneBookFile = "Adressen.dbf";
 
 // One caller/call record. Texts hold the table's bytes (Latin-1); the dialogs convert.
 struct tAnruf {
@@ -30,9 +35,15 @@ struct tAnruf {
 // Empties the record for a new lookup or entry; the three area-code members stay.
 void ClearEntry(tAnruf& anruf);
 // Fills the record for a call; true only when the caller is in the phone book.
+// An empty called number is not looked up (it would fit any entry).
 bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& called,
                   bool withArea);
 // Fills the record from phone-book entry recNo (deleted or not).
 bool LoadEntry(tAnruf& anruf, int32_t recNo);
-// Writes the record into the phone book, appending when it has no entry yet.
+// Writes the record into the phone book, appending when it has no entry yet. False when the
+// table cannot be opened or the record cannot be written.
 bool SaveEntry(tAnruf& anruf);
+
+// Sets descriptors 0 to 9 of `table` to the phone-book layout (NAME, TELEFON, INFO, VORNAME,
+// STRASSE, PLZORT, ORT, EMAIL, FAX, APARTNER; header 353, record 458 bytes).
+void AddPhoneBookFields(CBase& table);
