@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "net/CallMessage.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Announcements to every workstation of the local network, addressed by slot name.
+//
+// On this platform a slot is one UDP port shared by all slot names: the sender puts each
+// message into one datagram, sent to the broadcast address of every broadcast-capable IPv4
+// interface that is up and to the loopback network's broadcast address (127.255.255.255, so
+// that every receiver on this machine gets it, not only one of them). The datagram carries
+// the slot name, a zero byte and an 8-byte send tag in front of the message. Receivers share
+// the port (address reuse), drop other slot names and drop the copies of one send that arrive
+// over several interfaces.
+
+constexpr uint32_t MAX_MESSAGE_SIZE = 4000;       // largest block the sender writes
+constexpr uint32_t MAX_SLOT_MESSAGE_SIZE = 4096;  // largest message a receiver takes
+constexpr size_t MAX_SLOT_NAME_LENGTH = 186;      // longer names cannot be opened
+constexpr uint16_t DEFAULT_MAIL_PORT = 28183;     // UDP port standing in for the slots
+
+// The port in use: the override if set, else $CALLBEACON_MAILSLOT_PORT if it holds a valid
+// port number, else DEFAULT_MAIL_PORT. Read when a slot is opened.
+uint16_t MailPort();
+// Tests run side by side on ports of their own; 0 removes the override.
+void SetMailPortOverride(uint16_t port);
+// Where a send goes right now: the broadcast addresses of the up, broadcast-capable IPv4
+// interfaces, then 127.255.255.255; dotted quads, no duplicates.
+std::vector<std::string> MailBroadcastTargets();
+
+// Sender.
+class TMailServer {
+public:
+    explicit TMailServer(const char* name = nullptr); // OpenSlot(name); the outcome is not kept
+    virtual ~TMailServer();
+    TMailServer(const TMailServer&) = delete;
+    TMailServer& operator=(const TMailServer&) = delete;
+
+    // Closes first; nullptr means "Standard". False (and no slot) for a name over 186
+    // characters or when no socket can be had.
+    bool OpenSlot(const char* name);
+    bool CloseSlot();
+    // Two attempts, sleeping iRetryDelay ms after each failed one; then the block is dropped.
+    // A block over MAX_MESSAGE_SIZE is a programming error (asserted; dropped in release).
+    void WriteBlock(const void* buffer, uint32_t iBytes);
+    // Writes the text with its terminating zero.
+    void SendText(const char* text);
+
+    std::string sSlotName;
+    int32_t iRetryDelay = 200;
+    int hSlot = -1; // socket; -1 when not open
+
+private:
+    bool SendOnce(const char* datagram, size_t size);
+
+    uint16_t iPort = 0;
+    uint32_t dwSenderId = 0;
+    uint32_t dwSendCount = 0;
+};
+
+// Receiver.
+class TMailClient {
+public:
+    explicit TMailClient(const char* name = nullptr); // OpenSlot(name); the outcome is not kept
+    virtual ~TMailClient();
+    TMailClient(const TMailClient&) = delete;
+    TMailClient& operator=(const TMailClient&) = delete;
+
+    // Closes first; nullptr means "Standard". False (and no slot) for a name over 186
+    // characters or when the port cannot be bound.
+    bool OpenSlot(const char* name);
+    bool CloseSlot();
+    // Never waits. Copies the oldest waiting message for this slot into `buffer` and returns
+    // true; false when none is waiting or no slot is open. Adds no terminator: the sender's
+    // zero byte ends a text. `pdwRead`, if given, receives the message's length. Messages
+    // longer than `size` (and datagrams that are not messages for this slot) are discarded
+    // on the way, so they never hold up the ones behind them.
+    bool ReadMessage(char* buffer, uint32_t size, uint32_t* pdwRead = nullptr);
+
+    std::string sSlotName;
+    int hSlot = -1; // socket; -1 when none
+
+private:
+    bool SeenBefore(uint64_t tag);
+
+    std::array<uint64_t, 32> aRecentTags{};
+    size_t iRecentCount = 0;
+    size_t iRecentNext = 0;
+};
