@@ -9,6 +9,8 @@
 
 // One dBASE III table file with one record buffer. Record numbers count from 0. Every field
 // is handled as text. Callers open, work and close within one operation; nothing is locked.
+// Every change goes to the file at once (record first, then the header); reads go through a
+// small read-ahead block that any write in the process drops.
 class CBase {
 public:
     enum FindMode {
@@ -31,14 +33,21 @@ public:
     CBase(const CBase&) = delete;
     CBase& operator=(const CBase&) = delete;
 
+    // Fails (object closed) for a missing or read-only file and for a file whose header does
+    // not describe a table this object can hold: header shorter than 33 bytes or longer than
+    // the file, record length 0 or above 1001, more than kMaxFields fields, a field of width
+    // 0, fields reaching past the record length, or no 0x0D after the descriptors.
     bool Open(const std::string& fileName);
     void Close();
     bool IsOpen() const;
 
     // Sets descriptor `index` of the layout to be created; returns 50 - index.
     int AddField(int index, std::string_view name, char type, int width, int decimals);
+    // Fails without touching any file when the layout has a width outside 1..255 or its
+    // records would not fit the record buffer.
     bool Create(const std::string& fileName);
 
+    // Fields of the open file; while no file is open, those of the layout being built.
     int FieldCount() const;
     // Name of field `index`; empty when the index is at or past the field count.
     std::string FieldName(int index) const;
@@ -57,9 +66,11 @@ public:
     void PutField(std::string_view name, std::string_view text);
 
     int Append();                // 1 or 0
-    int Write();                 // 1 when the header was written
-    int Delete(int64_t recNo);   // 1 when the header was written
-    int Recall(int64_t recNo);   // 1 when the header was written
+    int Write();                 // 1 when the record and the header were written
+    int Delete(int64_t recNo);   // 1 when the flag and the header were written
+    int Recall(int64_t recNo);   // 1 when the flag and the header were written
+    // Rewrites the table without its deleted records through the scratch table ~temp01.dbf
+    // in the current directory, which then replaces the table file in one rename.
     bool Pack();
     // Record number of the first fit, -1 none, -2 unknown field.
     int64_t Find(std::string_view name, std::string_view value, int mode);

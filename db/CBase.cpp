@@ -1,0 +1,590 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CBase.h"
+
+#include "CBaseTesting.h"
+#include "platform/Clock.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+constexpr int kHeaderSize = 32;
+constexpr int kDescriptorSize = 32;
+constexpr int kMaxRecordLength = CBase::kRecordBufferSize + 1;
+constexpr uint8_t kTerminator = 0x0D;
+constexpr uint8_t kEndOfFile = 0x1A;
+constexpr uint8_t kActive = ' ';
+constexpr uint8_t kDeleted = '*';
+constexpr const char* kScratchName = "~temp01.dbf";
+
+// Read-ahead grows while reads run forward (scans) and falls back for jumps (single GoTo).
+constexpr size_t kMinReadAhead = 4096;
+constexpr size_t kMaxReadAhead = 512 * 1024;
+constexpr size_t kPackFlushSize = 256 * 1024;
+
+// Bumped by every write of any CBase in the process, so no object serves bytes from before
+// a write, even one made through another object on the same file.
+std::atomic<uint64_t> gWriteGeneration {1};
+
+cbase_testing::RenameFunction& PackRename() {
+    static cbase_testing::RenameFunction f;
+    return f;
+}
+
+struct Field {
+    char szName[12] {}; // at most 11 bytes from the file, NUL-terminated here
+    char cType = 'C';
+    uint8_t iWidth = 0;
+    uint8_t iDecimals = 0;
+    int iOffset = 0; // within the field bytes (after the flag byte)
+};
+
+uint32_t Get32(const uint8_t* b) {
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+uint16_t Get16(const uint8_t* b) { return uint16_t(b[0] | b[1] << 8); }
+void Put32(uint8_t* b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[i] = uint8_t(v >> (8 * i));
+}
+void Put16(uint8_t* b, uint16_t v) {
+    b[0] = uint8_t(v);
+    b[1] = uint8_t(v >> 8);
+}
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    return true;
+}
+
+// Text ends at the first NUL, as it would in a C string.
+std::string_view UpToNul(std::string_view s) {
+    size_t n = s.find('\0');
+    return n == std::string_view::npos ? s : s.substr(0, n);
+}
+
+void StampDate(uint8_t* header) {
+    cb::LocalDate d = cb::CurrentLocalDate();
+    header[1] = uint8_t(d.iYear - 1900);
+    header[2] = uint8_t(d.iMonth);
+    header[3] = uint8_t(d.iDay);
+}
+
+// Scrambling is its own inverse; `start` is the key position of bytes[0].
+void Scramble(uint8_t* bytes, size_t n, const std::string& key, size_t start = 0) {
+    if (key.empty()) return;
+    size_t k = start % key.size();
+    for (size_t i = 0; i < n; ++i) {
+        bytes[i] ^= uint8_t(k + uint8_t(key[k]));
+        if (++k == key.size()) k = 0;
+    }
+}
+
+bool SeekTo(FILE* f, uint64_t pos) {
+    if (pos > uint64_t(LONG_MAX)) return false;
+    return std::fseek(f, long(pos), SEEK_SET) == 0;
+}
+
+// -1 when the size cannot be told.
+int64_t FileSize(FILE* f) {
+    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
+    long n = std::ftell(f);
+    return n < 0 ? -1 : int64_t(n);
+}
+
+int RecordLengthOf(const std::vector<Field>& fields) {
+    int n = 1;
+    for (const Field& f : fields) n += f.iWidth;
+    return n;
+}
+
+// Writes an empty table (header, descriptors, 0x0D, 0x1A) and returns the file open for
+// reading and writing, or null. `header` receives the 32 header bytes written.
+FILE* WriteEmptyTable(const std::string& fileName, const std::vector<Field>& fields,
+                      std::array<uint8_t, kHeaderSize>& header) {
+    std::remove(fileName.c_str());
+    header.fill(0);
+    bool memo = std::any_of(fields.begin(), fields.end(), [](const Field& f) {
+        return f.cType == 'M';
+    });
+    header[0] = memo ? 0x83 : 0x03;
+    StampDate(header.data());
+    Put16(&header[8], uint16_t(kDescriptorSize * fields.size() + kHeaderSize + 1));
+    Put16(&header[10], uint16_t(RecordLengthOf(fields)));
+
+    std::vector<uint8_t> bytes(header.begin(), header.end());
+    for (const Field& f : fields) {
+        uint8_t d[kDescriptorSize] {};
+        std::memcpy(d, f.szName, std::min<size_t>(std::strlen(f.szName), 10));
+        d[11] = uint8_t(f.cType);
+        d[16] = f.iWidth;
+        d[17] = f.iDecimals;
+        bytes.insert(bytes.end(), d, d + kDescriptorSize);
+    }
+    bytes.push_back(kTerminator);
+    bytes.push_back(kEndOfFile);
+
+    FILE* f = std::fopen(fileName.c_str(), "w+b");
+    if (!f) return nullptr;
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fflush(f) != 0) {
+        std::fclose(f);
+        std::remove(fileName.c_str());
+        return nullptr;
+    }
+    return f;
+}
+
+} // namespace
+
+namespace cbase_testing {
+void SetPackRename(RenameFunction rename) { PackRename() = std::move(rename); }
+} // namespace cbase_testing
+
+struct CBase::Impl {
+    FILE* hFile = nullptr;
+    std::string sFileName;
+    std::array<uint8_t, kHeaderSize> aHeader {};
+    std::vector<Field> aFields; // of the open file
+    std::vector<Field> aLayout; // being built with AddField
+    uint32_t dwRecNo = 0;
+    std::array<uint8_t, kRecordBufferSize> aRecord {};
+    std::string sKey;
+    bool bSkipDeleted = false;
+    std::string sFindValue;
+
+    std::vector<uint8_t> aCache;
+    uint64_t dwCacheStart = 0;
+    size_t iCacheLen = 0;
+    uint64_t dwCacheGeneration = 0;
+    size_t iReadAhead = kMinReadAhead;
+
+    Impl() { aRecord.fill(' '); }
+
+    uint32_t Count() const { return Get32(&aHeader[4]); }
+    int HeaderLength() const { return Get16(&aHeader[8]); }
+    int RecordLength() const { return Get16(&aHeader[10]); }
+    uint64_t RecordPos(uint64_t n) const {
+        return uint64_t(HeaderLength()) + n * uint64_t(RecordLength());
+    }
+
+    const std::vector<Field>& ActiveFields() const { return hFile ? aFields : aLayout; }
+
+    const Field* Lookup(std::string_view name) const {
+        for (const Field& f : ActiveFields())
+            if (EqualNoCase(f.szName, name))
+                return f.iOffset + f.iWidth <= kRecordBufferSize ? &f : nullptr;
+        return nullptr;
+    }
+
+    void DropCache() { iCacheLen = 0; }
+
+    // Bytes [pos, pos + len) of the file, or null when the file ends before them.
+    const uint8_t* ReadSpan(uint64_t pos, size_t len) {
+        bool valid = iCacheLen > 0 && dwCacheGeneration == gWriteGeneration.load();
+        if (valid && pos >= dwCacheStart && pos + len <= dwCacheStart + iCacheLen)
+            return aCache.data() + (pos - dwCacheStart);
+        bool forward = valid && pos > dwCacheStart && pos <= dwCacheStart + iCacheLen;
+        iReadAhead = forward ? std::min(iReadAhead * 2, kMaxReadAhead) : kMinReadAhead;
+        size_t want = std::max(iReadAhead, len);
+        if (aCache.size() < want) aCache.resize(want);
+        iCacheLen = 0;
+        if (!SeekTo(hFile, pos)) return nullptr;
+        size_t got = std::fread(aCache.data(), 1, want, hFile);
+        dwCacheStart = pos;
+        iCacheLen = got;
+        dwCacheGeneration = gWriteGeneration.load();
+        return got >= len ? aCache.data() : nullptr;
+    }
+
+    bool WriteAt(uint64_t pos, const void* data, size_t len) {
+        ++gWriteGeneration;
+        DropCache();
+        return SeekTo(hFile, pos) && std::fwrite(data, 1, len, hFile) == len &&
+               std::fflush(hFile) == 0;
+    }
+
+    bool WriteHeader() {
+        StampDate(aHeader.data());
+        return WriteAt(0, aHeader.data(), aHeader.size());
+    }
+
+    // Whole record n is in the file (the header's count may promise more than there is).
+    bool RecordInFile(uint64_t n) {
+        int64_t size = FileSize(hFile);
+        return size >= 0 && RecordPos(n) + uint64_t(RecordLength()) <= uint64_t(size);
+    }
+
+    // Flag byte of record n with its field bytes copied (descrambled) to the record buffer.
+    int Load(uint64_t n) {
+        const uint8_t* rec = ReadSpan(RecordPos(n), size_t(RecordLength()));
+        if (!rec) return -1;
+        size_t len = size_t(RecordLength()) - 1;
+        std::memcpy(aRecord.data(), rec + 1, len);
+        Scramble(aRecord.data(), len, sKey);
+        return rec[0];
+    }
+
+    int SetFlag(int64_t recNo, uint8_t flag) {
+        if (!hFile || recNo < 0 || recNo >= int64_t(Count())) return 0;
+        dwRecNo = uint32_t(recNo);
+        if (!RecordInFile(uint64_t(recNo))) return 0;
+        if (!WriteAt(RecordPos(uint64_t(recNo)), &flag, 1)) return 0;
+        return WriteHeader() ? 1 : 0;
+    }
+};
+
+CBase::CBase() : p(new Impl) {}
+
+CBase::CBase(const std::string& fileName) : CBase() { Open(fileName); }
+
+CBase::~CBase() {
+    Close();
+    delete p;
+}
+
+bool CBase::Open(const std::string& fileName) {
+    Close();
+    if (fileName.empty() || fileName.size() > size_t(kMaxFileNameLength)) return false;
+    p->sFileName = fileName;
+    FILE* f = std::fopen(fileName.c_str(), "r+b");
+    if (!f) return false;
+    std::setvbuf(f, nullptr, _IONBF, 0);
+
+    auto fail = [&] {
+        std::fclose(f);
+        p->aHeader.fill(0);
+        return false;
+    };
+
+    int64_t size = FileSize(f);
+    std::array<uint8_t, kHeaderSize> header {};
+    if (size < kHeaderSize || std::fseek(f, 0, SEEK_SET) != 0 ||
+        std::fread(header.data(), 1, header.size(), f) != header.size())
+        return fail();
+    int headerLength = Get16(&header[8]);
+    int recordLength = Get16(&header[10]);
+    if (headerLength < kHeaderSize + 1 || headerLength > size) return fail();
+    if (recordLength < 1 || recordLength > kMaxRecordLength) return fail();
+    int count = (headerLength - 1) / kDescriptorSize - 1;
+    if (count > kMaxFields) return fail();
+
+    // Descriptors and terminator lie inside the header, which lies inside the file.
+    std::vector<uint8_t> desc(size_t(count) * kDescriptorSize + 1);
+    if (std::fread(desc.data(), 1, desc.size(), f) != desc.size()) return fail();
+    if (desc.back() != kTerminator) return fail();
+
+    std::vector<Field> fields(static_cast<size_t>(count));
+    int offset = 0;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* d = &desc[size_t(i) * kDescriptorSize];
+        Field& fld = fields[size_t(i)];
+        std::memcpy(fld.szName, d, 11);
+        fld.szName[11] = '\0';
+        fld.cType = char(d[11]);
+        fld.iWidth = d[16];
+        fld.iDecimals = d[17];
+        fld.iOffset = offset;
+        if (fld.iWidth == 0) return fail();
+        offset += fld.iWidth;
+    }
+    if (offset + 1 > recordLength) return fail();
+
+    p->hFile = f;
+    p->aHeader = header;
+    p->aFields = std::move(fields);
+    p->dwRecNo = 0;
+    p->DropCache();
+    return true;
+}
+
+void CBase::Close() {
+    if (p->hFile) std::fclose(p->hFile);
+    p->hFile = nullptr;
+    p->aFields.clear();
+    p->aHeader.fill(0);
+    p->DropCache();
+}
+
+bool CBase::IsOpen() const { return p->hFile != nullptr; }
+
+int CBase::AddField(int index, std::string_view name, char type, int width, int decimals) {
+    if (index < 0 || index >= kMaxFields) return kMaxFields - index;
+    Field f;
+    name = UpToNul(name).substr(0, 10);
+    for (size_t i = 0; i < name.size(); ++i) f.szName[i] = FoldAscii(name[i]);
+    f.cType = FoldAscii(type);
+    // Out-of-range widths are kept visible as 0 so that Create refuses the layout.
+    f.iWidth = (width >= 1 && width <= 255) ? uint8_t(width) : 0;
+    f.iDecimals = uint8_t(decimals);
+    p->aLayout.resize(size_t(index) + 1);
+    p->aLayout[size_t(index)] = f;
+    int offset = 0;
+    for (Field& l : p->aLayout) {
+        l.iOffset = offset;
+        offset += l.iWidth;
+    }
+    return kMaxFields - index;
+}
+
+bool CBase::Create(const std::string& fileName) {
+    Close();
+    const std::vector<Field>& layout = p->aLayout;
+    bool widthsOk = std::all_of(layout.begin(), layout.end(), [](const Field& f) {
+        return f.iWidth >= 1;
+    });
+    if (!widthsOk || RecordLengthOf(layout) > kMaxRecordLength) return false;
+    if (fileName.empty() || fileName.size() > size_t(kMaxFileNameLength)) return false;
+    std::array<uint8_t, kHeaderSize> header {};
+    FILE* f = WriteEmptyTable(fileName, layout, header);
+    if (!f) return false;
+    ++gWriteGeneration;
+    if (std::fclose(f) != 0) return false;
+    return Open(fileName);
+}
+
+int CBase::FieldCount() const { return int(p->ActiveFields().size()); }
+
+std::string CBase::FieldName(int index) const {
+    const std::vector<Field>& fields = p->ActiveFields();
+    if (index < 0 || size_t(index) >= fields.size()) return {};
+    return fields[size_t(index)].szName;
+}
+
+void CBase::SetKey(std::string_view key) {
+    p->sKey = std::string(UpToNul(key).substr(0, kMaxKeyLength));
+}
+
+void CBase::SkipDeleted(bool on) { p->bSkipDeleted = on; }
+
+uint32_t CBase::RecCount() const { return p->Count(); }
+
+uint32_t CBase::RecNo() const { return p->dwRecNo; }
+
+int CBase::GoTo(int64_t recNo) {
+    p->dwRecNo = uint32_t(recNo);
+    if (!p->hFile || recNo < 0 || recNo >= int64_t(p->Count())) return -1;
+    int flag = p->Load(uint64_t(recNo));
+    if (flag < 0) return -1;
+    return flag == kActive ? 1 : 0;
+}
+
+std::string CBase::GetField(std::string_view name, bool trim) const {
+    const Field* f = p->Lookup(name);
+    if (!f) return {};
+    std::string_view bytes(reinterpret_cast<const char*>(p->aRecord.data()) + f->iOffset,
+                           f->iWidth);
+    bytes = UpToNul(bytes);
+    if (trim) {
+        size_t end = bytes.find_last_not_of(' ');
+        bytes = bytes.substr(0, end == std::string_view::npos ? 0 : end + 1);
+    }
+    return std::string(bytes);
+}
+
+void CBase::PutField(std::string_view name, std::string_view text) {
+    const Field* f = p->Lookup(name);
+    if (!f) return;
+    text = UpToNul(text).substr(0, f->iWidth);
+    uint8_t* dst = p->aRecord.data() + f->iOffset;
+    std::memcpy(dst, text.data(), text.size());
+    std::memset(dst + text.size(), ' ', f->iWidth - text.size());
+}
+
+int CBase::Append() {
+    if (!p->hFile) return 0;
+    uint32_t count = p->Count();
+    p->dwRecNo = count == 0 ? UINT32_MAX : count - 1;
+    if (count == UINT32_MAX) return 0;
+    // The end of the records must be where the file is: a count promising more records
+    // than the file holds would otherwise leave a hole of zero bytes as records.
+    uint64_t pos = p->RecordPos(count);
+    int64_t size = FileSize(p->hFile);
+    if (size < 0 || pos > uint64_t(size)) return 0;
+
+    size_t len = size_t(p->RecordLength());
+    std::array<uint8_t, kMaxRecordLength + 1> rec {};
+    rec[0] = kActive;
+    std::memcpy(&rec[1], p->aRecord.data(), len - 1);
+    Scramble(&rec[1], len - 1, p->sKey);
+    rec[len] = kEndOfFile;
+    if (!p->WriteAt(pos, rec.data(), len + 1)) return 0;
+
+    Put32(&p->aHeader[4], count + 1);
+    if (!p->WriteHeader()) {
+        Put32(&p->aHeader[4], count);
+        return 0;
+    }
+    p->dwRecNo = count;
+    return 1;
+}
+
+int CBase::Write() {
+    if (!p->hFile || p->dwRecNo >= p->Count() || !p->RecordInFile(p->dwRecNo)) return 0;
+    size_t len = size_t(p->RecordLength());
+    std::array<uint8_t, kMaxRecordLength> rec {};
+    rec[0] = kActive;
+    std::memcpy(&rec[1], p->aRecord.data(), len - 1);
+    Scramble(&rec[1], len - 1, p->sKey);
+    if (!p->WriteAt(p->RecordPos(p->dwRecNo), rec.data(), len)) return 0;
+    return p->WriteHeader() ? 1 : 0;
+}
+
+int CBase::Delete(int64_t recNo) { return p->SetFlag(recNo, kDeleted); }
+
+int CBase::Recall(int64_t recNo) { return p->SetFlag(recNo, kActive); }
+
+bool CBase::Pack() {
+    if (!p->hFile) return false;
+    std::array<uint8_t, kHeaderSize> header {};
+    FILE* scratch = WriteEmptyTable(kScratchName, p->aFields, header);
+    if (!scratch) return false;
+    ++gWriteGeneration;
+
+    // Scrambling is undone and redone with the same key, so the bytes are copied as they
+    // are. Records are gathered into large writes; the scratch table is nobody's until the
+    // rename, so its header needs writing only once.
+    const size_t inLen = size_t(p->RecordLength());
+    const size_t outLen = size_t(RecordLengthOf(p->aFields));
+    const uint64_t outStart = Get16(&header[8]);
+    std::vector<uint8_t> out;
+    out.reserve(kPackFlushSize + outLen);
+    uint64_t outPos = outStart;
+    uint32_t kept = 0;
+    bool ok = true;
+    auto flush = [&] {
+        if (out.empty()) return true;
+        bool written = SeekTo(scratch, outPos) &&
+                       std::fwrite(out.data(), 1, out.size(), scratch) == out.size();
+        outPos += out.size();
+        out.clear();
+        return written;
+    };
+    p->DropCache();
+    const uint32_t count = p->Count();
+    for (uint32_t i = 0; i < count && ok; ++i) {
+        const uint8_t* rec = p->ReadSpan(p->RecordPos(i), inLen);
+        if (!rec) {
+            ok = false; // the count promises records the file does not hold
+            break;
+        }
+        if (rec[0] != kActive) continue;
+        out.insert(out.end(), rec, rec + outLen);
+        ++kept;
+        if (out.size() >= kPackFlushSize) ok = flush();
+    }
+    if (ok) {
+        out.push_back(kEndOfFile);
+        ok = flush();
+    }
+    if (ok) {
+        Put32(&header[4], kept);
+        StampDate(header.data());
+        ok = SeekTo(scratch, 0) && std::fwrite(header.data(), 1, header.size(), scratch) ==
+                                       header.size();
+    }
+    ok = std::fflush(scratch) == 0 && ok;
+    ok = std::fclose(scratch) == 0 && ok;
+    if (!ok) {
+        std::remove(kScratchName);
+        return false;
+    }
+
+    // The scratch table replaces the table in one step, so the table file holds either
+    // every old record or the packed ones at any moment.
+    const std::string name = p->sFileName;
+    const uint32_t recNo = p->dwRecNo;
+    Close();
+    bool renamed;
+    if (PackRename()) {
+        renamed = PackRename()(kScratchName, name);
+    } else {
+        std::error_code ec;
+        std::filesystem::rename(kScratchName, name, ec);
+        renamed = !ec;
+    }
+    ++gWriteGeneration;
+    if (!renamed) return false;
+    bool opened = Open(name);
+    p->dwRecNo = recNo;
+    return opened;
+}
+
+int64_t CBase::Find(std::string_view name, std::string_view value, int mode) {
+    p->sFindValue = std::string(UpToNul(value).substr(0, kMaxFindValueLength));
+    const Field* f = p->Lookup(name);
+    if (!f) {
+        p->dwRecNo = 0;
+        return -2;
+    }
+    if (!p->hFile) return -1;
+
+    const std::string_view v = p->sFindValue;
+    const size_t width = f->iWidth;
+    const size_t recLen = size_t(p->RecordLength());
+    const size_t fieldPos = 1 + size_t(f->iOffset);
+    std::array<char, 256> plain {};
+
+    auto fits = [&](const uint8_t* raw) {
+        const char* field = reinterpret_cast<const char*>(raw);
+        if (!p->sKey.empty()) {
+            std::memcpy(plain.data(), raw, width);
+            Scramble(reinterpret_cast<uint8_t*>(plain.data()), width, p->sKey, fieldPos - 1);
+            field = plain.data();
+        }
+        std::string_view fv(field, width);
+        switch (mode) {
+        case FindPrefix:
+            return v.size() <= width && fv.substr(0, v.size()) == v;
+        case FindPrefixNoCase:
+            return v.size() <= width && EqualNoCase(fv.substr(0, v.size()), v);
+        case FindContains:
+            return fv.find(v) != std::string_view::npos;
+        case FindContainsNoCase: {
+            if (v.size() > width) return false;
+            for (size_t s = 0; s + v.size() <= width; ++s)
+                if (EqualNoCase(fv.substr(s, v.size()), v)) return true;
+            return false;
+        }
+        case FindExact: {
+            fv = UpToNul(fv);
+            size_t end = fv.find_last_not_of(' ');
+            fv = fv.substr(0, end == std::string_view::npos ? 0 : end + 1);
+            return fv == v;
+        }
+        default:
+            return false;
+        }
+    };
+
+    // Fields are compared where they lie in the read-ahead block; only the record that
+    // ends the search is copied into the record buffer, as a read of each would leave it.
+    p->DropCache();
+    const uint32_t count = p->Count();
+    int64_t lastRead = -1;
+    for (uint32_t i = 0; i < count; ++i) {
+        p->dwRecNo = i;
+        const uint8_t* rec = p->ReadSpan(p->RecordPos(i), recLen);
+        if (!rec) break; // nothing after this one is in the file either
+        lastRead = i;
+        if (p->bSkipDeleted && rec[0] != kActive) continue;
+        if (fits(rec + fieldPos)) {
+            p->Load(i);
+            return i;
+        }
+    }
+    if (lastRead >= 0) {
+        uint32_t current = p->dwRecNo;
+        p->Load(uint64_t(lastRead));
+        p->dwRecNo = current;
+    }
+    return -1;
+}
