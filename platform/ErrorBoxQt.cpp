@@ -2,6 +2,7 @@
 #include "ErrorBoxQt.h"
 
 #include "platform/ErrorBox.h"
+#include "platform/Trace.h"
 
 #include <QMessageBox>
 #include <QString>
@@ -10,6 +11,7 @@ namespace cb {
 
 namespace {
 void ShowQtBox(const std::string& text) {
+    Trace("box " + text);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Fehler"), QString::fromStdString(text),
                     QMessageBox::Ok);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
