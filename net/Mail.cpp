@@ -59,9 +59,13 @@ std::vector<uint32_t> BroadcastAddresses() {
             (flags & QNetworkInterface::IsLoopBack))
             continue;
         for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
-            const QHostAddress broadcast = entry.broadcast();
-            if (broadcast.protocol() != QAbstractSocket::IPv4Protocol) continue;
-            const uint32_t address = broadcast.toIPv4Address();
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol) continue;
+            uint32_t address = entry.broadcast().toIPv4Address();
+            // An address configured without an explicit broadcast (ip addr add a.b.c.d/24)
+            // still has its subnet's broadcast route.
+            const int prefix = entry.prefixLength();
+            if (address == 0 && prefix > 0 && prefix < 31)
+                address = entry.ip().toIPv4Address() | (0xFFFFFFFFu >> prefix);
             if (address == 0) continue;
             if (std::find(result.begin(), result.end(), address) == result.end())
                 result.push_back(address);
