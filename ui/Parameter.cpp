@@ -1,0 +1,346 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/Parameter.h"
+
+#include "app/Settings.h"
+#include "db/CBase.h"
+#include "platform/FormPlacement.h"
+#include "platform/HelpViewer.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+QCheckBox* NewCheckBox(const char* name, const QString& caption, QWidget* parent) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+QLabel* NewLabel(const char* name, const QString& caption, QWidget* parent) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+QProgressBar* NewUsageBar(const char* name, QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QLatin1String(name));
+    bar->setFixedSize(268, 16);
+    bar->setTextVisible(false);
+    bar->setRange(0, 1);
+    bar->setValue(0);
+    return bar;
+}
+
+} // namespace
+
+TDlgParameter::TDlgParameter(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("DlgParameter"));
+    setWindowTitle(QStringLiteral("Parameter"));
+    setFixedSize(424, 250);
+
+    TabControl = new QTabWidget(this);
+    TabControl->setObjectName(QStringLiteral("TabControl"));
+    TabControl->setGeometry(8, 8, 409, 193);
+    BuildPages();
+
+    BtnAbbruch = new QPushButton(QStringLiteral("&Abbruch"), this);
+    BtnAbbruch->setObjectName(QStringLiteral("BtnAbbruch"));
+    BtnAbbruch->setGeometry(262, 216, 75, 25);
+    BtnAbbruch->setAutoDefault(false);
+    BtnOk = new QPushButton(QStringLiteral("&OK"), this);
+    BtnOk->setObjectName(QStringLiteral("BtnOk"));
+    BtnOk->setGeometry(342, 216, 75, 25);
+    BtnOk->setDefault(true);
+    connect(BtnOk, &QPushButton::clicked, this, &TDlgParameter::BtnOkClick);
+    connect(BtnAbbruch, &QPushButton::clicked, this, &TDlgParameter::BtnAbbruchClick);
+    setTabOrder(TabControl, BtnAbbruch);
+    setTabOrder(BtnAbbruch, BtnOk);
+
+    FormPlacement = new cb::TFormPlacement(this, QStringLiteral("WndParameter"), false);
+
+    // Centred on the screen: the owner is the hidden tray window, so Qt's own centring over
+    // the parent has nothing to go by.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = rect();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    FormCreate();
+    TabControl->setCurrentIndex(0);
+}
+
+void TDlgParameter::BuildPages() {
+    // Page "Anrufer": display options on the left, logging and network on the right.
+    auto* anrufer = new QWidget;
+    anrufer->setObjectName(QStringLiteral("Anrufer"));
+    AnruferAnzeigen = NewCheckBox("AnruferAnzeigen", QStringLiteral("Anrufer anzeigen"), anrufer);
+    AnruferAnzeigen->setToolTip(QStringLiteral("Sollen Anrufer angezeigt werden?"));
+    Blinkend = NewCheckBox("Blinkend", QStringLiteral("Blinkendes Symbol"), anrufer);
+    Blinkend->setToolTip(
+        QStringLiteral("Soll das Telefonsymbol blinken,\nwenn ein Anruf eingegangen ist?"));
+    Label1 = NewLabel("Label1", QStringLiteral("Anzeige für"), anrufer);
+    AnzeigeSekunden = new QSpinBox(anrufer);
+    AnzeigeSekunden->setObjectName(QStringLiteral("AnzeigeSekunden"));
+    AnzeigeSekunden->setRange(1, 99);
+    AnzeigeSekunden->setValue(10);
+    AnzeigeSekunden->setToolTip(QStringLiteral("Anzeigedauer für\nden Anruferdialog"));
+    AnzeigeSekunden->setFixedWidth(48);
+    Label1->setBuddy(AnzeigeSekunden);
+    Label2 = NewLabel("Label2", QStringLiteral("Sekunden"), anrufer);
+    auto* bevel1 = new QFrame(anrufer);
+    bevel1->setObjectName(QStringLiteral("Bevel1"));
+    bevel1->setFrameShape(QFrame::VLine);
+    bevel1->setFrameShadow(QFrame::Sunken);
+    Anruferhistory = NewCheckBox("Anruferhistory", QStringLiteral("Anruferhistory"), anrufer);
+    Anruferhistory->setToolTip(QStringLiteral("Sollen die Anrufe\ngespeichert werden?"));
+    Bekannte = NewCheckBox("Bekannte", QStringLiteral("Nur bekannte Teiln. Anzeigen"), anrufer);
+    Bekannte->setToolTip(QStringLiteral("Sollen nur bekannte Anrufer\nangezeigt werden?"));
+    NetzwerkClient = NewCheckBox("NetzwerkClient", QStringLiteral("Netzwerk Client"), anrufer);
+    NetzwerkClient->setToolTip(QStringLiteral(
+        "Dieser Arbeitsplatz ist ein Netzwerk\nClient. Er benötigt keine ISDN Karte."));
+    NetzwerkServer = NewCheckBox("NetzwerkServer", QStringLiteral("Netzwerk Server"), anrufer);
+    NetzwerkServer->setToolTip(QStringLiteral(
+        "Dieser Arbeitsplatz ist ein Netzwerk\nServer. Er benötigt eine ISDN Karte."));
+
+    auto* seconds = new QHBoxLayout;
+    seconds->addWidget(Label1);
+    seconds->addWidget(AnzeigeSekunden);
+    seconds->addWidget(Label2);
+    seconds->addStretch();
+    auto* left = new QVBoxLayout;
+    left->addWidget(AnruferAnzeigen);
+    left->addWidget(Blinkend);
+    left->addLayout(seconds);
+    left->addStretch();
+    auto* right = new QVBoxLayout;
+    right->addWidget(Anruferhistory);
+    right->addWidget(Bekannte);
+    right->addWidget(NetzwerkClient);
+    right->addWidget(NetzwerkServer);
+    right->addStretch();
+    auto* columns = new QHBoxLayout(anrufer);
+    columns->setContentsMargins(12, 12, 12, 8);
+    columns->setSpacing(14);
+    columns->addLayout(left, 1);
+    columns->addWidget(bevel1);
+    columns->addLayout(right, 1);
+    setTabOrder(AnruferAnzeigen, Blinkend);
+    setTabOrder(Blinkend, AnzeigeSekunden);
+    setTabOrder(AnzeigeSekunden, Anruferhistory);
+    setTabOrder(Anruferhistory, Bekannte);
+    setTabOrder(Bekannte, NetzwerkClient);
+    setTabOrder(NetzwerkClient, NetzwerkServer);
+    TabControl->addTab(anrufer, QStringLiteral("Anrufer"));
+
+    // Page "Fenster"
+    auto* fenster = new QWidget;
+    fenster->setObjectName(QStringLiteral("Fenster"));
+    FensterPositionen =
+        NewCheckBox("FensterPositionen", QStringLiteral("Fensterpositionen speichern"), fenster);
+    auto* fensterLayout = new QVBoxLayout(fenster);
+    fensterLayout->setContentsMargins(12, 12, 12, 8);
+    fensterLayout->addWidget(FensterPositionen);
+    fensterLayout->addStretch();
+    TabControl->addTab(fenster, QStringLiteral("Fenster"));
+
+    // Page "Datenbank"
+    auto* datenbank = new QWidget;
+    datenbank->setObjectName(QStringLiteral("Datenbank"));
+    // The two blanks after "dieser" are the form's own text.
+    Label6 = NewLabel("Label6",
+                      QStringLiteral("Wenn Sie einen Datensatz löschen, belegt dieser  weiterhin "
+                                     "Speicher in der Datenbank. Über den Button Bereinigen kann "
+                                     "dieser freigegeben werden."),
+                      datenbank);
+    Label6->setWordWrap(true);
+    Label5 = NewLabel("Label5", QStringLiteral("Ungenutzter Speicher in %"), datenbank);
+    Label3 = NewLabel("Label3", QStringLiteral("Adressen.dbf"), datenbank);
+    Adressen = NewUsageBar("Adressen", datenbank);
+    Adressen->setToolTip(
+        QStringLiteral("Anteil gelöschter Datensätze in\nder Teilnehmerdatenbank"));
+    Label4 = NewLabel("Label4", QStringLiteral("Anrufe.dbf"), datenbank);
+    Anrufe = NewUsageBar("Anrufe", datenbank);
+    Anrufe->setToolTip(QStringLiteral("Anteil gelöschter Datensätze in\nder Anruferdatenbank"));
+    BtnReorg = new QPushButton(QStringLiteral("Bereinigen"), datenbank);
+    BtnReorg->setObjectName(QStringLiteral("BtnReorg"));
+    BtnReorg->setAutoDefault(false);
+    BtnReorg->setFixedSize(75, 25);
+    connect(BtnReorg, &QPushButton::clicked, this, &TDlgParameter::BtnReorgClick);
+
+    auto* bars = new QGridLayout;
+    bars->setHorizontalSpacing(10);
+    bars->addWidget(Label3, 0, 0);
+    bars->addWidget(Adressen, 0, 1, Qt::AlignLeft);
+    bars->addWidget(Label4, 1, 0);
+    bars->addWidget(Anrufe, 1, 1, Qt::AlignLeft);
+    bars->setColumnStretch(2, 1);
+    auto* reorgRow = new QHBoxLayout;
+    reorgRow->addStretch();
+    reorgRow->addWidget(BtnReorg);
+    auto* datenbankLayout = new QVBoxLayout(datenbank);
+    datenbankLayout->setContentsMargins(12, 10, 12, 8);
+    datenbankLayout->addWidget(Label6);
+    datenbankLayout->addSpacing(4);
+    datenbankLayout->addWidget(Label5);
+    datenbankLayout->addLayout(bars);
+    datenbankLayout->addStretch();
+    datenbankLayout->addLayout(reorgRow);
+    TabControl->addTab(datenbank, QStringLiteral("Datenbank"));
+
+    // Page "MSN": rows 0 to 4 on the left, 5 to 9 on the right.
+    auto* msn = new QWidget;
+    msn->setObjectName(QStringLiteral("MSN"));
+    Cb_AlleNummernZeigen =
+        NewCheckBox("Cb_AlleNummernZeigen", QStringLiteral("Alle Nummern überwachen"), msn);
+    connect(Cb_AlleNummernZeigen, &QCheckBox::toggled, this,
+            &TDlgParameter::Cb_AlleNummernZeigenClick);
+    auto* rows = new QGridLayout;
+    rows->setHorizontalSpacing(4);
+    rows->setVerticalSpacing(4);
+    QWidget* previous = Cb_AlleNummernZeigen;
+    for (int i = 0; i < 10; ++i) {
+        ShowNr[i] = new QCheckBox(msn);
+        ShowNr[i]->setObjectName(QStringLiteral("ShowNr%1").arg(i));
+        Nr[i] = new QLineEdit(msn);
+        Nr[i]->setObjectName(QStringLiteral("Nr%1").arg(i));
+        Nr[i]->setFixedWidth(121);
+        // The setting holds 24 characters; more would be cut without the user seeing it.
+        Nr[i]->setMaxLength(24);
+        const int column = i < 5 ? 0 : 3;
+        rows->addWidget(ShowNr[i], i % 5, column);
+        rows->addWidget(Nr[i], i % 5, column + 1);
+        setTabOrder(previous, ShowNr[i]);
+        setTabOrder(ShowNr[i], Nr[i]);
+        previous = Nr[i];
+    }
+    rows->setColumnMinimumWidth(2, 40);
+    rows->setColumnStretch(5, 1);
+    auto* msnLayout = new QVBoxLayout(msn);
+    msnLayout->setContentsMargins(12, 10, 12, 8);
+    msnLayout->addWidget(Cb_AlleNummernZeigen);
+    msnLayout->addSpacing(4);
+    msnLayout->addLayout(rows);
+    msnLayout->addStretch();
+    TabControl->addTab(msn, QStringLiteral("MSN"));
+}
+
+void TDlgParameter::FormCreate() {
+    if (bPosSpeichern) {
+        FormPlacement->SetIniFileName(QString::fromStdString(SettingsFilePath()));
+        FormPlacement->Activate();
+    }
+    // This correction stays even when the dialog is cancelled.
+    if (iSekunden > 99 || iSekunden < 1) iSekunden = 10;
+
+    AnruferAnzeigen->setChecked(bAnruferAnzeigen);
+    AnzeigeSekunden->setValue(iSekunden);
+    Anruferhistory->setChecked(bHistory);
+    Bekannte->setChecked(bBekannte);
+    Blinkend->setChecked(bBlinkend);
+    NetzwerkClient->setChecked(bClient);
+    NetzwerkServer->setChecked(bServer);
+    FensterPositionen->setChecked(bPosSpeichern);
+    Cb_AlleNummernZeigen->setChecked(bAlle);
+    for (int i = 0; i < 10; ++i) {
+        ShowNr[i]->setChecked(abZeige[i]);
+        Nr[i]->setText(QString::fromLatin1(aszNr[i], static_cast<int>(strnlen(aszNr[i], 25))));
+    }
+    // toggled only fires on a change, so an unchecked box must set the rows itself.
+    Cb_AlleNummernZeigenClick();
+    UpdateUsageBars();
+}
+
+void TDlgParameter::Cb_AlleNummernZeigenClick() {
+    const bool enabled = !Cb_AlleNummernZeigen->isChecked();
+    for (int i = 0; i < 10; ++i) {
+        ShowNr[i]->setEnabled(enabled);
+        Nr[i]->setEnabled(enabled);
+    }
+}
+
+void TDlgParameter::FillUsageBar(QProgressBar* bar, CBase& table) {
+    const uint32_t count = table.RecCount();
+    uint32_t deleted = 0;
+    for (uint32_t i = 0; i < count; ++i)
+        if (table.GoTo(i) == 0) ++deleted;
+    if (count == 0) {
+        // A range of 0 to 0 would make the bar a busy indicator.
+        bar->setRange(0, 1);
+        bar->setValue(0);
+    } else if (count <= static_cast<uint32_t>(INT_MAX)) {
+        bar->setRange(0, static_cast<int>(count));
+        bar->setValue(static_cast<int>(deleted));
+    } else {
+        constexpr int kScale = 1000000;
+        bar->setRange(0, kScale);
+        bar->setValue(static_cast<int>(uint64_t{deleted} * kScale / count));
+    }
+}
+
+void TDlgParameter::UpdateUsageBars() {
+    CBase table("Adressen.dbf");
+    FillUsageBar(Adressen, table);
+    table.Close();
+    table.Open("Anrufe.dbf");
+    FillUsageBar(Anrufe, table);
+    table.Close();
+}
+
+void TDlgParameter::BtnReorgClick() {
+    {
+        CBase table("Adressen.dbf");
+        table.Pack();
+        table.Open("Anrufe.dbf");
+        table.Pack();
+        table.Close();
+    }
+    UpdateUsageBars();
+}
+
+void TDlgParameter::BtnOkClick() {
+    iSekunden = AnzeigeSekunden->value();
+    bHistory = Anruferhistory->isChecked();
+    bClient = NetzwerkClient->isChecked();
+    bServer = NetzwerkServer->isChecked();
+    bAnruferAnzeigen = AnruferAnzeigen->isChecked();
+    bBekannte = Bekannte->isChecked();
+    bBlinkend = Blinkend->isChecked();
+    bPosSpeichern = FensterPositionen->isChecked();
+    bAlle = Cb_AlleNummernZeigen->isChecked();
+    for (int i = 0; i < 10; ++i) abZeige[i] = ShowNr[i]->isChecked();
+    for (int i = 0; i < 10; ++i) {
+        const QByteArray text = Nr[i]->text().toLatin1().left(24);
+        std::memset(aszNr[i], 0, sizeof aszNr[i]);
+        std::memcpy(aszNr[i], text.constData(), static_cast<size_t>(text.size()));
+    }
+    accept();
+}
+
+void TDlgParameter::BtnAbbruchClick() { reject(); }
+
+void TDlgParameter::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        cb::ShowHelp(cb::HelpParameter);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+
+class CBase;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+
+namespace cb {
+class TFormPlacement;
+}
+
+// The settings dialog: shows the process-wide settings on four pages, takes them over on
+// OK (in memory only; the file is written at shutdown), shows how much of the phone book
+// and of the call log is taken by deleted records, and packs both tables on request.
+// Created anew for each use and shown with exec(); the owner reconciles the network
+// objects with Client and Server after it closes, whichever button closed it.
+class TDlgParameter : public QDialog {
+    Q_OBJECT
+public:
+    explicit TDlgParameter(QWidget* owner);
+
+    // Deleted records of `table` against all its records, as a bar shows them. A table of
+    // more records than a bar's int range is scaled down to parts per million; an empty or
+    // unopened table gives an empty bar rather than Qt's busy indicator.
+    static void FillUsageBar(QProgressBar* bar, CBase& table);
+
+    void UpdateUsageBars();
+    void BtnOkClick();
+    void BtnAbbruchClick();
+    void BtnReorgClick();
+    void Cb_AlleNummernZeigenClick();
+
+    // The form's controls, named as the settings they show.
+    QTabWidget* TabControl;
+    // Page "Anrufer"
+    QCheckBox* AnruferAnzeigen;
+    QCheckBox* Blinkend;
+    QLabel* Label1;
+    QSpinBox* AnzeigeSekunden;
+    QLabel* Label2;
+    QCheckBox* Anruferhistory;
+    QCheckBox* Bekannte;
+    QCheckBox* NetzwerkClient;
+    QCheckBox* NetzwerkServer;
+    // Page "Fenster"
+    QCheckBox* FensterPositionen;
+    // Page "Datenbank"
+    QLabel* Label6;
+    QLabel* Label5;
+    QLabel* Label3;
+    QProgressBar* Adressen;
+    QLabel* Label4;
+    QProgressBar* Anrufe;
+    QPushButton* BtnReorg;
+    // Page "MSN"
+    QCheckBox* Cb_AlleNummernZeigen;
+    QCheckBox* ShowNr[10];
+    QLineEdit* Nr[10];
+    // Below the pages
+    QPushButton* BtnAbbruch;
+    QPushButton* BtnOk;
+    cb::TFormPlacement* FormPlacement;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildPages();
+    void FormCreate();
+};
