@@ -29,7 +29,7 @@ constexpr size_t kPackFlushSize = 256 * 1024;
 
 // Bumped by every write of any CBase in the process, so no object serves bytes from before
 // a write, even one made through another object on the same file.
-std::atomic<uint64_t> gWriteGeneration {1};
+std::atomic<uint64_t> gWriteGeneration{1};
 
 cbase_testing::RenameFunction& PackRename() {
     static cbase_testing::RenameFunction f;
@@ -37,7 +37,7 @@ cbase_testing::RenameFunction& PackRename() {
 }
 
 struct Field {
-    char szName[12] {}; // at most 11 bytes from the file, NUL-terminated here
+    char szName[12]{}; // at most 11 bytes from the file, NUL-terminated here
     char cType = 'C';
     uint8_t iWidth = 0;
     uint8_t iDecimals = 0;
@@ -47,16 +47,21 @@ struct Field {
 uint32_t Get32(const uint8_t* b) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
-uint16_t Get16(const uint8_t* b) { return uint16_t(b[0] | b[1] << 8); }
+uint16_t Get16(const uint8_t* b) {
+    return uint16_t(b[0] | b[1] << 8);
+}
 void Put32(uint8_t* b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[i] = uint8_t(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[i] = uint8_t(v >> (8 * i));
 }
 void Put16(uint8_t* b, uint16_t v) {
     b[0] = uint8_t(v);
     b[1] = uint8_t(v >> 8);
 }
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -102,7 +107,8 @@ int64_t FileSize(FILE* f) {
 
 int RecordLengthOf(const std::vector<Field>& fields) {
     int n = 1;
-    for (const Field& f : fields) n += f.iWidth;
+    for (const Field& f : fields)
+        n += f.iWidth;
     return n;
 }
 
@@ -112,9 +118,8 @@ FILE* WriteEmptyTable(const std::string& fileName, const std::vector<Field>& fie
                       std::array<uint8_t, kHeaderSize>& header) {
     std::remove(fileName.c_str());
     header.fill(0);
-    bool memo = std::any_of(fields.begin(), fields.end(), [](const Field& f) {
-        return f.cType == 'M';
-    });
+    bool memo =
+        std::any_of(fields.begin(), fields.end(), [](const Field& f) { return f.cType == 'M'; });
     header[0] = memo ? 0x83 : 0x03;
     StampDate(header.data());
     Put16(&header[8], uint16_t(kDescriptorSize * fields.size() + kHeaderSize + 1));
@@ -122,7 +127,7 @@ FILE* WriteEmptyTable(const std::string& fileName, const std::vector<Field>& fie
 
     std::vector<uint8_t> bytes(header.begin(), header.end());
     for (const Field& f : fields) {
-        uint8_t d[kDescriptorSize] {};
+        uint8_t d[kDescriptorSize]{};
         std::memcpy(d, f.szName, std::min<size_t>(std::strlen(f.szName), 10));
         d[11] = uint8_t(f.cType);
         d[16] = f.iWidth;
@@ -146,17 +151,19 @@ FILE* WriteEmptyTable(const std::string& fileName, const std::vector<Field>& fie
 } // namespace
 
 namespace cbase_testing {
-void SetPackRename(RenameFunction rename) { PackRename() = std::move(rename); }
+void SetPackRename(RenameFunction rename) {
+    PackRename() = std::move(rename);
+}
 } // namespace cbase_testing
 
 struct CBase::Impl {
     FILE* hFile = nullptr;
     std::string sFileName;
-    std::array<uint8_t, kHeaderSize> aHeader {};
+    std::array<uint8_t, kHeaderSize> aHeader{};
     std::vector<Field> aFields; // of the open file
     std::vector<Field> aLayout; // being built with AddField
     uint32_t dwRecNo = 0;
-    std::array<uint8_t, kRecordBufferSize> aRecord {};
+    std::array<uint8_t, kRecordBufferSize> aRecord{};
     std::string sKey;
     bool bSkipDeleted = false;
     std::string sFindValue;
@@ -244,7 +251,9 @@ struct CBase::Impl {
 
 CBase::CBase() : p(new Impl) {}
 
-CBase::CBase(const std::string& fileName) : CBase() { Open(fileName); }
+CBase::CBase(const std::string& fileName) : CBase() {
+    Open(fileName);
+}
 
 CBase::~CBase() {
     Close();
@@ -266,7 +275,7 @@ bool CBase::Open(const std::string& fileName) {
     };
 
     int64_t size = FileSize(f);
-    std::array<uint8_t, kHeaderSize> header {};
+    std::array<uint8_t, kHeaderSize> header{};
     if (size < kHeaderSize || std::fseek(f, 0, SEEK_SET) != 0 ||
         std::fread(header.data(), 1, header.size(), f) != header.size())
         return fail();
@@ -314,13 +323,16 @@ void CBase::Close() {
     p->DropCache();
 }
 
-bool CBase::IsOpen() const { return p->hFile != nullptr; }
+bool CBase::IsOpen() const {
+    return p->hFile != nullptr;
+}
 
 int CBase::AddField(int index, std::string_view name, char type, int width, int decimals) {
     if (index < 0 || index >= kMaxFields) return kMaxFields - index;
     Field f;
     name = UpToNul(name).substr(0, 10);
-    for (size_t i = 0; i < name.size(); ++i) f.szName[i] = FoldAscii(name[i]);
+    for (size_t i = 0; i < name.size(); ++i)
+        f.szName[i] = FoldAscii(name[i]);
     f.cType = FoldAscii(type);
     // Out-of-range widths are kept visible as 0 so that Create refuses the layout.
     f.iWidth = (width >= 1 && width <= 255) ? uint8_t(width) : 0;
@@ -338,12 +350,11 @@ int CBase::AddField(int index, std::string_view name, char type, int width, int 
 bool CBase::Create(const std::string& fileName) {
     Close();
     const std::vector<Field>& layout = p->aLayout;
-    bool widthsOk = std::all_of(layout.begin(), layout.end(), [](const Field& f) {
-        return f.iWidth >= 1;
-    });
+    bool widthsOk =
+        std::all_of(layout.begin(), layout.end(), [](const Field& f) { return f.iWidth >= 1; });
     if (!widthsOk || RecordLengthOf(layout) > kMaxRecordLength) return false;
     if (fileName.empty() || fileName.size() > size_t(kMaxFileNameLength)) return false;
-    std::array<uint8_t, kHeaderSize> header {};
+    std::array<uint8_t, kHeaderSize> header{};
     FILE* f = WriteEmptyTable(fileName, layout, header);
     if (!f) return false;
     ++gWriteGeneration;
@@ -351,7 +362,9 @@ bool CBase::Create(const std::string& fileName) {
     return Open(fileName);
 }
 
-int CBase::FieldCount() const { return int(p->ActiveFields().size()); }
+int CBase::FieldCount() const {
+    return int(p->ActiveFields().size());
+}
 
 std::string CBase::FieldName(int index) const {
     const std::vector<Field>& fields = p->ActiveFields();
@@ -363,11 +376,17 @@ void CBase::SetKey(std::string_view key) {
     p->sKey = std::string(UpToNul(key).substr(0, kMaxKeyLength));
 }
 
-void CBase::SkipDeleted(bool on) { p->bSkipDeleted = on; }
+void CBase::SkipDeleted(bool on) {
+    p->bSkipDeleted = on;
+}
 
-uint32_t CBase::RecCount() const { return p->Count(); }
+uint32_t CBase::RecCount() const {
+    return p->Count();
+}
 
-uint32_t CBase::RecNo() const { return p->dwRecNo; }
+uint32_t CBase::RecNo() const {
+    return p->dwRecNo;
+}
 
 int CBase::GoTo(int64_t recNo) {
     p->dwRecNo = uint32_t(recNo);
@@ -411,7 +430,7 @@ int CBase::Append() {
     if (size < 0 || pos > uint64_t(size)) return 0;
 
     size_t len = size_t(p->RecordLength());
-    std::array<uint8_t, kMaxRecordLength + 1> rec {};
+    std::array<uint8_t, kMaxRecordLength + 1> rec{};
     rec[0] = kActive;
     std::memcpy(&rec[1], p->aRecord.data(), len - 1);
     Scramble(&rec[1], len - 1, p->sKey);
@@ -430,7 +449,7 @@ int CBase::Append() {
 int CBase::Write() {
     if (!p->hFile || p->dwRecNo >= p->Count() || !p->RecordInFile(p->dwRecNo)) return 0;
     size_t len = size_t(p->RecordLength());
-    std::array<uint8_t, kMaxRecordLength> rec {};
+    std::array<uint8_t, kMaxRecordLength> rec{};
     rec[0] = kActive;
     std::memcpy(&rec[1], p->aRecord.data(), len - 1);
     Scramble(&rec[1], len - 1, p->sKey);
@@ -438,13 +457,17 @@ int CBase::Write() {
     return p->WriteHeader() ? 1 : 0;
 }
 
-int CBase::Delete(int64_t recNo) { return p->SetFlag(recNo, kDeleted); }
+int CBase::Delete(int64_t recNo) {
+    return p->SetFlag(recNo, kDeleted);
+}
 
-int CBase::Recall(int64_t recNo) { return p->SetFlag(recNo, kActive); }
+int CBase::Recall(int64_t recNo) {
+    return p->SetFlag(recNo, kActive);
+}
 
 bool CBase::Pack() {
     if (!p->hFile) return false;
-    std::array<uint8_t, kHeaderSize> header {};
+    std::array<uint8_t, kHeaderSize> header{};
     FILE* scratch = WriteEmptyTable(kScratchName, p->aFields, header);
     if (!scratch) return false;
     ++gWriteGeneration;
@@ -488,8 +511,8 @@ bool CBase::Pack() {
     if (ok) {
         Put32(&header[4], kept);
         StampDate(header.data());
-        ok = SeekTo(scratch, 0) && std::fwrite(header.data(), 1, header.size(), scratch) ==
-                                       header.size();
+        ok = SeekTo(scratch, 0) &&
+             std::fwrite(header.data(), 1, header.size(), scratch) == header.size();
     }
     ok = std::fflush(scratch) == 0 && ok;
     ok = std::fclose(scratch) == 0 && ok;
@@ -531,7 +554,7 @@ int64_t CBase::Find(std::string_view name, std::string_view value, int mode) {
     const size_t width = f->iWidth;
     const size_t recLen = size_t(p->RecordLength());
     const size_t fieldPos = 1 + size_t(f->iOffset);
-    std::array<char, 256> plain {};
+    std::array<char, 256> plain{};
 
     auto fits = [&](const uint8_t* raw) {
         const char* field = reinterpret_cast<const char*>(raw);

@@ -21,8 +21,8 @@ public:
         FindExact = 4,          // field without trailing blanks equals the value
     };
 
-    static constexpr int kMaxFields = 50;           // layout being built with AddField
-    static constexpr int kRecordBufferSize = 1000;  // field bytes of one record
+    static constexpr int kMaxFields = 50;          // layout being built with AddField
+    static constexpr int kRecordBufferSize = 1000; // field bytes of one record
     static constexpr int kMaxKeyLength = 51;
     static constexpr int kMaxFileNameLength = 255;
     static constexpr int kMaxFindValueLength = 256;
@@ -65,10 +65,10 @@ public:
     // Cuts at the field width and pads with blanks; an unknown field is ignored.
     void PutField(std::string_view name, std::string_view text);
 
-    int Append();                // 1 or 0
-    int Write();                 // 1 when the record and the header were written
-    int Delete(int64_t recNo);   // 1 when the flag and the header were written
-    int Recall(int64_t recNo);   // 1 when the flag and the header were written
+    int Append();              // 1 or 0
+    int Write();               // 1 when the record and the header were written
+    int Delete(int64_t recNo); // 1 when the flag and the header were written
+    int Recall(int64_t recNo); // 1 when the flag and the header were written
     // Rewrites the table without its deleted records through the scratch table ~temp01.dbf
     // in the current directory, which then replaces the table file in one rename.
     bool Pack();

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Arbitrary bytes as a table file: open, read every reachable record and field, search, and
+// for some inputs pack.
+#include "db/CBase.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const std::filesystem::path& WorkDir() {
+    static const std::filesystem::path dir = [] {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "fuzz_cbase-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) std::abort();
+        std::filesystem::current_path(pattern); // Pack's scratch table lands here
+        return std::filesystem::path(pattern);
+    }();
+    return dir;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string file = (WorkDir() / "fuzz.dbf").string();
+    if (FILE* f = std::fopen(file.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    } else {
+        return 0;
+    }
+
+    CBase db;
+    if (size > 0 && (data[size - 1] & 1)) db.SetKey("Schl\xfcssel");
+    if (!db.Open(file)) return 0;
+    db.SkipDeleted(size % 3 == 0);
+
+    const int64_t count = db.RecCount();
+    const int64_t limit = count < 5000 ? count : 5000;
+    std::string sink;
+    for (int64_t i = -1; i <= limit; ++i) {
+        db.GoTo(i);
+        for (int f = 0; f <= db.FieldCount(); ++f)
+            sink += db.GetField(db.FieldName(f));
+    }
+    db.GoTo(count - 1);
+    db.GoTo(count);
+
+    std::string first = db.FieldName(0);
+    std::string value = db.GetField(first, size % 2 == 0);
+    for (int mode = 0; mode <= 5; ++mode)
+        db.Find(first, value.substr(0, size_t(mode) * 3), mode);
+    db.Find("NICHTDA", "x", 0);
+
+    db.PutField(first, "Fuzz");
+    if (size % 5 == 0) db.Append();
+    if (size % 7 == 0 && count < 20000) db.Pack();
+    return sink.size() == 1 ? 1 : 0;
+}
