@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "db/Anruf.h"
+
+#include "db/AreaCodes.h"
+#include "db/CBase.h"
+#include "platform/ErrorBox.h"
+
+namespace {
+
+constexpr const char* kNotFoundText = "Adressdatenbank konnte nicht gefunden werden";
+// Latin-1, like every table text.
+constexpr const char* kNoNumberText = "Keine Rufnr. \xFC" "bermittelt";
+
+bool OpenPhoneBook(CBase& table) {
+    if (table.Open(kPhoneBookFile)) return true;
+    cb::ShowErrorBox(kNotFoundText);
+    return false;
+}
+
+void ReadColumns(const CBase& table, tAnruf& anruf) {
+    anruf.sName = table.GetField("NAME");
+    anruf.sTelefon = table.GetField("TELEFON");
+    anruf.sInfo = table.GetField("INFO");
+    anruf.sVorname = table.GetField("VORNAME");
+    anruf.sStrasse = table.GetField("STRASSE");
+    anruf.sPlz = table.GetField("PLZORT");
+    anruf.sOrt = table.GetField("ORT");
+    anruf.sEmail = table.GetField("EMAIL");
+    anruf.sFax = table.GetField("FAX");
+    anruf.sAPartner = table.GetField("APARTNER");
+}
+
+} // namespace
+
+void AddPhoneBookFields(CBase& table) {
+    table.AddField(0, "NAME", 'C', 20, 0);
+    table.AddField(1, "TELEFON", 'C', 20, 0);
+    table.AddField(2, "INFO", 'C', 250, 0);
+    table.AddField(3, "VORNAME", 'C', 20, 0);
+    table.AddField(4, "STRASSE", 'C', 30, 0);
+    table.AddField(5, "PLZORT", 'C', 7, 0);
+    table.AddField(6, "ORT", 'C', 20, 0);
+    table.AddField(7, "EMAIL", 'C', 50, 0);
+    table.AddField(8, "FAX", 'C', 20, 0);
+    table.AddField(9, "APARTNER", 'C', 20, 0);
+}
+
+void ClearEntry(tAnruf& anruf) {
+    anruf.bOk = false;
+    anruf.iRecNo = kNoRecord;
+    anruf.sTelefon.clear();
+    anruf.sInfo.clear();
+    anruf.sName.clear();
+    anruf.sVorname.clear();
+    anruf.sStrasse.clear();
+    anruf.sPlz.clear();
+    anruf.sOrt.clear();
+    anruf.sGerufener.clear();
+    anruf.sEmail.clear();
+    anruf.sFax.clear();
+    anruf.sAPartner.clear();
+}
+
+bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& called,
+                  bool withArea) {
+    CBase table;
+    if (!OpenPhoneBook(table)) return false;
+    table.SkipDeleted(true);
+
+    ClearEntry(anruf);
+    anruf.sGerufener = called;
+    // An empty value would fit the first entry and name the called party after it.
+    if (!called.empty() && table.Find("TELEFON", called, CBase::FindPrefix) >= 0)
+        anruf.sGerufener = table.GetField("NAME");
+
+    if (calling.size() <= 1) {
+        anruf.sName = kNoNumberText;
+        anruf.sTelefon = kNoNumberText;
+        return false;
+    }
+
+    const int64_t found = table.Find("TELEFON", calling, CBase::FindPrefix);
+    if (found >= 0) {
+        anruf.iRecNo = static_cast<int32_t>(found);
+        ReadColumns(table, anruf);
+        table.Close();
+        std::string place, plz, breite, laenge;
+        if (withArea && LookupAreaCode(calling, place, plz, breite, laenge)) {
+            anruf.sAvonOrt = place;
+            anruf.sBreite = breite;
+            anruf.sLaenge = laenge;
+        }
+        return true;
+    }
+
+    table.Close();
+    anruf.sName = calling;
+    anruf.sTelefon = calling;
+    std::string place, plz, breite, laenge;
+    if (withArea && LookupAreaCode(calling, place, plz, breite, laenge)) {
+        anruf.sOrt = place;
+        anruf.sAvonOrt = place;
+        anruf.sPlz = plz;
+        anruf.sBreite = breite;
+        anruf.sLaenge = laenge;
+    }
+    return false;
+}
+
+bool LoadEntry(tAnruf& anruf, int32_t recNo) {
+    CBase table;
+    if (!OpenPhoneBook(table)) return false;
+    ClearEntry(anruf);
+    if (table.GoTo(recNo) == -1) return false;
+    anruf.iRecNo = recNo;
+    ReadColumns(table, anruf);
+    return true;
+}
+
+bool SaveEntry(tAnruf& anruf) {
+    CBase table;
+    if (!OpenPhoneBook(table)) return false;
+
+    // Columns an older table lacks keep whatever the record holds.
+    const bool append = anruf.iRecNo == kNoRecord || table.GoTo(anruf.iRecNo) == -1;
+    table.PutField("NAME", anruf.sName);
+    table.PutField("VORNAME", anruf.sVorname);
+    table.PutField("STRASSE", anruf.sStrasse);
+    table.PutField("PLZORT", anruf.sPlz);
+    table.PutField("ORT", anruf.sOrt);
+    table.PutField("INFO", anruf.sInfo);
+    table.PutField("TELEFON", anruf.sTelefon);
+    table.PutField("EMAIL", anruf.sEmail);
+    table.PutField("FAX", anruf.sFax);
+    table.PutField("APARTNER", anruf.sAPartner);
+
+    if (append) {
+        if (table.Append() != 1) return false;
+        anruf.iRecNo = static_cast<int32_t>(table.RecNo());
+        return true;
+    }
+    return table.Write() == 1;
+}

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "db/CallLog.h"
+
+#include "app/Settings.h"
+#include "db/CBase.h"
+#include "platform/ErrorBox.h"
+
+namespace {
+
+constexpr const char* kNotFoundText = "Anrufer Datenbank nicht gefunden/geöffnet";
+
+bool OpenCallLog(CBase& table) {
+    if (table.Open(kCallLogFile)) return true;
+    cb::ShowErrorBox(kNotFoundText);
+    return false;
+}
+
+void MarkCurrent(CBase& table) {
+    table.PutField("ANG", "J");
+    table.Write();
+}
+
+} // namespace
+
+void AddCallLogFields(CBase& table) {
+    table.AddField(0, "ZEIT", 'C', 10, 0);
+    table.AddField(1, "ANRUFER", 'C', 20, 0);
+    table.AddField(2, "GERUFENER", 'C', 20, 0);
+    table.AddField(3, "ANG", 'C', 1, 0);
+}
+
+int32_t LogCall(const std::string& calling, const std::string& called, int32_t time) {
+    if (!bHistory) return -1;
+    CBase table;
+    if (!OpenCallLog(table)) return -1;
+    table.PutField("ZEIT", std::to_string(time));
+    table.PutField("ANRUFER", calling);
+    table.PutField("GERUFENER", called);
+    table.PutField("ANG", " ");
+    if (table.Append() != 1) return -1;
+    return static_cast<int32_t>(table.RecCount() - 1);
+}
+
+void MarkAnswered(int32_t recNo) {
+    CBase table;
+    if (!OpenCallLog(table)) return;
+    if (table.GoTo(recNo) == -1) return;
+    MarkCurrent(table);
+}
+
+bool MarkAnsweredCall(int32_t recNo, int32_t time, const std::string& calling) {
+    return MarkAnsweredCall(recNo, std::to_string(time), calling);
+}
+
+bool MarkAnsweredCall(int32_t recNo, const std::string& zeit, const std::string& calling) {
+    CBase table;
+    if (!OpenCallLog(table)) return false;
+
+    // The values as LogCall stored them: cut to the columns' widths, trailing blanks gone.
+    table.PutField("ZEIT", zeit);
+    table.PutField("ANRUFER", calling);
+    const std::string wantZeit = table.GetField("ZEIT");
+    const std::string wantCalling = table.GetField("ANRUFER");
+    auto holdsCall = [&](int64_t n) {
+        return table.GoTo(n) != -1 && table.GetField("ZEIT") == wantZeit &&
+               table.GetField("ANRUFER") == wantCalling;
+    };
+
+    if (recNo >= 0 && holdsCall(recNo)) {
+        MarkCurrent(table);
+        return true;
+    }
+    // Packing or a conversion moved it; the newest match is the call just ended.
+    for (int64_t n = static_cast<int64_t>(table.RecCount()) - 1; n >= 0; --n) {
+        if (holdsCall(n)) {
+            MarkCurrent(table);
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,176 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "db/Conversion.h"
+
+#include "db/Anruf.h"
+#include "db/CBase.h"
+#include "db/CallLog.h"
+
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TableKind {
+    int index;                  // progress bar
+    const char* file;
+    const char* legacy;
+    void (*addFields)(CBase&);
+    std::initializer_list<const char*> columns;
+    const char* mark;           // a column that tells this table from the other
+};
+
+const TableKind kPhoneBook{0, kPhoneBookFile, kLegacyPhoneBookFile, &AddPhoneBookFields,
+                           {"NAME", "TELEFON", "INFO", "VORNAME", "STRASSE", "PLZORT", "ORT",
+                            "EMAIL", "FAX", "APARTNER"},
+                           "TELEFON"};
+const TableKind kCallLog{1, kCallLogFile, kLegacyCallLogFile, &AddCallLogFields,
+                         {"ZEIT", "ANRUFER", "GERUFENER", "ANG"}, "ZEIT"};
+
+bool Exists(const char* name) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(name, ec));
+}
+
+bool Rename(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    return !ec;
+}
+
+void Remove(const char* name) {
+    std::error_code ec;
+    fs::remove(name, ec);
+}
+
+bool HasColumn(const CBase& table, const char* name) {
+    const std::string wanted = name;
+    for (int i = 0; i < table.FieldCount(); ++i) {
+        std::string have = table.FieldName(i);
+        for (char& c : have)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (have == wanted) return true;
+    }
+    return false;
+}
+
+// A backup left by an interrupted conversion may be the only complete copy of its table.
+// When that table is missing, the backup goes back under its name and is converted like any
+// old table; otherwise it is kept aside under a free name for the user. False when neither
+// move works, so the backup name cannot be used safely.
+bool SettleLeftoverBackup() {
+    if (!Exists(kConversionBackupFile)) return true;
+
+    const TableKind* owner = nullptr;
+    {
+        CBase backup;
+        if (backup.Open(kConversionBackupFile)) {
+            if (HasColumn(backup, kCallLog.mark)) owner = &kCallLog;
+            else if (HasColumn(backup, kPhoneBook.mark)) owner = &kPhoneBook;
+        }
+    }
+    if (owner && !Exists(owner->file) && Rename(kConversionBackupFile, owner->file))
+        return true;
+
+    for (int n = 1; n < 1000; ++n) {
+        const std::string aside = std::string(kConversionBackupFile) + "." + std::to_string(n);
+        if (!Exists(aside.c_str())) return Rename(kConversionBackupFile, aside);
+    }
+    return false;
+}
+
+// Whether the file holds exactly `count` records and its end marker: writes that were
+// buffered may have failed unnoticed when the file was closed (full disk).
+bool IsComplete(const char* name, uint32_t count) {
+    unsigned char header[12] = {};
+    std::ifstream in(name, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
+    const uint32_t stored = header[4] | header[5] << 8 | header[6] << 16 | uint32_t(header[7]) << 24;
+    const uint64_t headerLength = header[8] | header[9] << 8;
+    const uint64_t recordLength = header[10] | header[11] << 8;
+    std::error_code ec;
+    const uint64_t size = fs::file_size(name, ec);
+    return !ec && stored == count && size == headerLength + count * recordLength + 1;
+}
+
+// Builds the table in the current layout under the scratch name and puts it in place of the
+// old one only once it is complete. The old table is untouched until then.
+bool ConvertTable(const TableKind& kind, ConversionProgress* progress) {
+    auto setMax = [&](uint32_t v) { if (progress) progress->SetMax(kind.index, v); };
+    auto setValue = [&](uint32_t v) { if (progress) progress->SetValue(kind.index, v); };
+
+    const bool fresh = !Exists(kind.file);
+    // A legacy file that start-up could not take over is not ours to replace.
+    if (fresh && Exists(kind.legacy)) return false;
+
+    CBase source;
+    if (!fresh && !source.Open(kind.file)) return false;
+
+    Remove(kConversionScratchFile);
+    CBase target;
+    kind.addFields(target);
+    if (!target.Create(kConversionScratchFile)) return false;
+
+    auto fail = [&] {
+        target.Close();
+        Remove(kConversionScratchFile);
+        return false;
+    };
+
+    const uint32_t count = fresh ? 0 : source.RecCount();
+    uint32_t copied = 0;
+    setMax(count);
+    for (uint32_t n = 0; n < count; ++n, ++copied) {
+        const int state = source.GoTo(n);
+        if (state == -1) break; // the file ends before its header's count
+        for (const char* column : kind.columns) target.PutField(column, source.GetField(column));
+        if (target.Append() != 1) return fail();
+        if (state == 0 && target.Delete(target.RecNo()) != 1) return fail();
+        setValue(n);
+    }
+    setValue(count);
+    source.Close();
+    target.Close();
+    if (!IsComplete(kConversionScratchFile, copied)) return fail();
+
+    if (fresh) {
+        if (!Rename(kConversionScratchFile, kind.file)) return fail();
+        return true;
+    }
+    if (!Rename(kind.file, kConversionBackupFile)) return fail();
+    if (!Rename(kConversionScratchFile, kind.file)) {
+        // Should this fail too, the backup is the table and the next run moves it back.
+        Rename(kConversionBackupFile, kind.file);
+        Remove(kConversionScratchFile);
+        return false;
+    }
+    Remove(kConversionBackupFile);
+    return true;
+}
+
+} // namespace
+
+void TakeOverLegacyTableNames() {
+    if (!Exists(kCallLogFile)) Rename(kLegacyCallLogFile, kCallLogFile);
+    if (!Exists(kPhoneBookFile)) Rename(kLegacyPhoneBookFile, kPhoneBookFile);
+}
+
+bool TablesNeedConversion() {
+    CBase table;
+    bool need = !table.Open(kCallLogFile) || table.FieldName(3).empty();
+    table.Close();
+    need = !table.Open(kPhoneBookFile) || table.FieldName(7).empty() || need;
+    table.Close();
+    return need;
+}
+
+int ConvertTables(ConversionProgress* progress) {
+    if (!SettleLeftoverBackup()) return 1;
+    if (!ConvertTable(kPhoneBook, progress)) return 1;
+    if (!ConvertTable(kCallLog, progress)) return 1;
+    return 0;
+}
