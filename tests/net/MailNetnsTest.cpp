@@ -61,6 +61,8 @@ struct TwoHosts {
     }
     // Empty on success, else why the environment does not allow it.
     std::string Create() {
+        Shell("ip netns del " + nsA); // left over by a killed run with the same process id
+        Shell("ip netns del " + nsB);
         if (Shell("ip netns add " + nsA) != 0) return "cannot create network namespaces";
         created = true;
         if (Shell("ip netns add " + nsB) != 0) return "cannot create network namespaces";
