@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <functional>
 #include <poll.h>
 #include <string>
@@ -144,9 +146,6 @@ inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
 inline int FreePort(int type = SOCK_STREAM);
 
 } // namespace cbtest
-
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 inline int cbtest::FreePort(int type) {
     int fd = socket(AF_INET, type, 0);

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Application entry: a tray program without a main window or taskbar button.
+#include "app/MainWnd.h"
+#include "platform/ErrorBox.h"
+#include "platform/ErrorBoxQt.h"
+#include "platform/TermSignals.h"
+#include "ui/Resources.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+// Exceptions escaping an event handler end in the error box; the program goes on.
+class TApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            cb::ShowErrorBox(e.what());
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    TApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    app.setApplicationName(QStringLiteral("CallBeacon"));
+    app.setApplicationDisplayName(QStringLiteral("CallBeacon"));
+    Q_INIT_RESOURCE(help);
+    InitUiResources();
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/telefon_weiss.svg")));
+    cb::InstallQtErrorBox();
+    cb::CallOnTermSignals([] { QCoreApplication::quit(); });
+
+    // Another CAPI library may be named for a workstation's own driver or for tests.
+    const char* capiLibrary = std::getenv("CALLBEACON_CAPI_LIBRARY");
+    {
+        TMainWindow mainWindow(capiLibrary && *capiLibrary ? capiLibrary : nullptr);
+        try {
+            mainWindow.FormCreate();
+            app.exec();
+            mainWindow.FormDestroy();
+        } catch (const std::exception& e) {
+            cb::ShowErrorBox(e.what());
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The demo: installs what is missing, builds, prepares demo-data/ (the real area-code
+# directory, an empty call log, a small phone book), starts the simulated ISDN line and the
+# program, and rings a few calls. Stop it with "Beenden" in the tray menu or Ctrl+C here.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+tools/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target callbeacon callbeacon-line callbeacon-demo-data cb_avon
+
+data=$root/demo-data
+mkdir -p "$data/home"
+cp build/Avon.dbf "$data/Avon.dbf"
+build/callbeacon-demo-data "$data"
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+printf 'TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 %s\n' "$port" > "$data/home/.capi20rc"
+
+# The calls: a known caller (Berlin), an unknown caller from München, a call without
+# number, and a call another telephone answers (marked "J" in the call log).
+script() {
+  cat <<'CALLS'
+sleep 4000
+ring 0101 4711 302345678
+sleep 14000
+hangup 0101 3490
+sleep 2000
+ring 0102 4711 8955512345
+sleep 14000
+hangup 0102 3490
+sleep 2000
+ring 0103 4712 -
+sleep 14000
+hangup 0103 3490
+sleep 2000
+ring 0104 4711 3319876543
+sleep 6000
+hangup 0104 349A
+CALLS
+}
+
+cleanup() { kill "$line_pid" 2>/dev/null || true; }
+script | build/callbeacon-line --port "$port" > "$data/line.log" &
+line_pid=$!
+trap cleanup EXIT
+
+run=(env HOME="$data/home" "$root/build/callbeacon")
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No desktop found: running on a virtual display; screenshots go to demo-data/screen.png."
+  (cd "$data" && xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+      "$@" & app=$!
+      trap "kill $app 2>/dev/null" INT TERM
+      while kill -0 $app 2>/dev/null; do import -window root screen.png 2>/dev/null || true; sleep 3; done' _ "${run[@]}")
+else
+  echo "CallBeacon runs in the tray (or a small window at the top right if there is no tray)."
+  echo "Calls ring every few seconds. Quit with \"Beenden\" in its menu or Ctrl+C here."
+  (cd "$data" && "${run[@]}")
+fi
+echo "Line log: demo-data/line.log; call log: demo-data/Anrufe.dbf"
