@@ -12,31 +12,58 @@
 
 namespace {
 
-const std::filesystem::path& WorkDir() {
-    static const std::filesystem::path dir = [] {
+// Removed again when the fuzzer exits.
+struct ScratchDir {
+    std::filesystem::path path;
+    ScratchDir() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "fuzz_cbase-XXXXXX").string();
         if (!mkdtemp(pattern.data())) std::abort();
-        std::filesystem::current_path(pattern); // Pack's scratch table lands here
-        return std::filesystem::path(pattern);
-    }();
-    return dir;
+        path = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+const std::filesystem::path& WorkDir() {
+    static const ScratchDir dir;
+    return dir.path;
 }
+
+void Exercise(const uint8_t* data, size_t size);
+
+// Pack's scratch table lands in the current directory; libFuzzer reads its corpus by
+// relative paths, so the folder is entered only for the run.
+struct EnterWorkDir {
+    std::filesystem::path previous = std::filesystem::current_path();
+    EnterWorkDir() { std::filesystem::current_path(WorkDir()); }
+    ~EnterWorkDir() { std::filesystem::current_path(previous); }
+};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    EnterWorkDir enter;
+    Exercise(data, size);
+    return 0;
+}
+
+namespace {
+
+void Exercise(const uint8_t* data, size_t size) {
     const std::string file = (WorkDir() / "fuzz.dbf").string();
     if (FILE* f = std::fopen(file.c_str(), "wb")) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
     } else {
-        return 0;
+        return;
     }
 
     CBase db;
     if (size > 0 && (data[size - 1] & 1)) db.SetKey("Schl\xfcssel");
-    if (!db.Open(file)) return 0;
+    if (!db.Open(file)) return;
     db.SkipDeleted(size % 3 == 0);
 
     const int64_t count = db.RecCount();
@@ -59,5 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     db.PutField(first, "Fuzz");
     if (size % 5 == 0) db.Append();
     if (size % 7 == 0 && count < 20000) db.Pack();
-    return sink.size() == 1 ? 1 : 0;
+    volatile size_t keep = sink.size();
+    (void)keep;
 }
+
+} // namespace
