@@ -262,6 +262,23 @@ TEST_F(CBaseInterop, TablesWrittenByPythonDbfOpenInCBase) {
     }
     ASSERT_EQ(db.GoTo(0), 1);
     EXPECT_EQ(db.GetField("LANG"), std::string(254, 'x'));
+
+    // The same table with 13 more header bytes before the records, as some writers leave
+    // them: both readers take the records from the header length on.
+    {
+        std::string b = cbtest::ReadWholeFile("fremd.dbf");
+        const size_t headerLength = uint8_t(b[8]) | uint8_t(b[9]) << 8;
+        b.insert(headerLength, std::string(13, '\0'));
+        b[8] = char((headerLength + 13) & 0xff);
+        b[9] = char((headerLength + 13) >> 8);
+        cbtest::WriteWholeFile("lang.dbf", b);
+        CBase longer;
+        ASSERT_TRUE(longer.Open("lang.dbf"));
+        ASSERT_EQ(longer.GoTo(4), 0);
+        EXPECT_EQ(longer.GetField("NAME"), "Auch weg");
+        std::string view = DbfreadView("lang.dbf");
+        EXPECT_NE(view.find("D " + Hex(Padded("Auch weg", 20))), std::string::npos) << view;
+    }
     ASSERT_EQ(db.GoTo(4), 0);
     EXPECT_EQ(db.GetField("LANG"), std::string(10, '\xe9'));
     EXPECT_EQ(db.Find("NAME", "Letzter", CBase::FindExact), 3);
