@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ListLineModel.h"
+
+#include <QHeaderView>
+#include <QTreeView>
+
+TListLineModel::TListLineModel(QStringList headers, QObject* parent)
+    : QAbstractTableModel(parent), aHeaders(std::move(headers)) {}
+
+void TListLineModel::SetLines(const std::vector<std::string>& lines) {
+    QStringList converted;
+    converted.reserve(qsizetype(lines.size()));
+    for (const std::string& line : lines)
+        converted.push_back(QString::fromLatin1(line.data(), qsizetype(line.size())));
+    SetLines(std::move(converted));
+}
+
+void TListLineModel::SetLines(QStringList lines) {
+    beginResetModel();
+    aLines = std::move(lines);
+    endResetModel();
+}
+
+std::string TListLineModel::Line(int row) const {
+    if (row < 0 || row >= aLines.size()) return {};
+    return aLines[row].toLatin1().toStdString();
+}
+
+int TListLineModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(aLines.size());
+}
+
+int TListLineModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(aHeaders.size());
+}
+
+QVariant TListLineModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const QString& line = aLines[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+        return line.section(QLatin1Char('\t'), index.column(), index.column());
+    case Qt::UserRole:
+        return line;
+    default:
+        return {};
+    }
+}
+
+QVariant TListLineModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < aHeaders.size())
+        return aHeaders[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags TListLineModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+QTreeView* CreateListView(QWidget* parent, TListLineModel* model, const std::vector<int>& widths,
+                          QAbstractItemView::SelectionMode mode) {
+    auto* view = new QTreeView(parent);
+    view->setObjectName(QStringLiteral("Liste"));
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true); // 10,000 lines must not be measured one by one
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(mode);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setTextElideMode(Qt::ElideNone);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    view->setFrameShape(QFrame::Box);
+    view->setFrameShadow(QFrame::Plain);
+    view->setLineWidth(1);
+    QHeaderView* header = view->header();
+    header->setSectionsMovable(false);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setMinimumSectionSize(1);
+    header->setStretchLastSection(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setTextElideMode(Qt::ElideNone);
+    for (size_t i = 0; i < widths.size(); ++i) {
+        header->setSectionResizeMode(int(i), QHeaderView::Fixed);
+        header->resizeSection(int(i), widths[i]);
+    }
+    return view;
+}
