@@ -42,11 +42,11 @@ bool PassesMsnFilter(const char* called) {
 // C1 to C5: one announcement from a network server.
 void ReadNetworkCall(ICallView& view) {
     char buffer[200];
-    std::memset(buffer, 0, sizeof buffer);
-    if (!pMailClient->ReadMessage(buffer, sizeof buffer)) return;
+    uint32_t dwRead = 0;
+    if (!pMailClient->ReadMessage(buffer, sizeof buffer, &dwRead)) return;
     CallMessage message;
     // A message without a sequence number or with overlong fields is dropped whole.
-    if (!ParseCallMessage(buffer, sizeof buffer, message)) return;
+    if (!ParseCallMessage(buffer, dwRead, message)) return;
     iMsgSeq = message.iSeq;
     if (iMsgSeq != iLastSeq && bAnruferAnzeigen) {
         tAnruf anruf;

@@ -44,7 +44,7 @@ void TTrayIcon::SetHint(const QString& hint) {
     if (pTray) pTray->setToolTip(hint);
     if (pFallback) {
         pFallback->setText(hint);
-        pFallback->adjustSize();
+        if (pFallback->isVisible()) PlaceFallback();
     }
 }
 
@@ -87,11 +87,16 @@ void TTrayIcon::Show() {
     if (pTray) {
         pTray->show();
     } else if (pFallback) {
-        pFallback->adjustSize();
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            pFallback->move(area.right() - pFallback->width() - 8, area.top() + 8);
-        }
+        PlaceFallback();
         pFallback->show();
+    }
+}
+
+void TTrayIcon::PlaceFallback() {
+    // Anchored at the top right corner, so a longer hint grows to the left.
+    pFallback->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        pFallback->move(area.right() - pFallback->width() - 8, area.top() + 8);
     }
 }

@@ -38,6 +38,7 @@ signals:
 
 private:
     void Paint(const QIcon& icon);
+    void PlaceFallback();
     void AnimationStep();
 
     QSystemTrayIcon* pTray = nullptr;
