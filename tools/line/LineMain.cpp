@@ -358,10 +358,15 @@ int Line::Run() {
                 wakeAt_ - Clock::now());
             timeout = static_cast<int>(std::max<long long>(0, left.count() + 1));
         }
-        const int n = poll(fds.data(), fds.size(), timeout);
+        // Stop signals are blocked everywhere but here, so none can slip in between the
+        // check of g_stop and the wait.
+        sigset_t unblocked;
+        sigemptyset(&unblocked);
+        timespec ts{timeout / 1000, (timeout % 1000) * 1000000L};
+        const int n = ppoll(fds.data(), fds.size(), timeout < 0 ? nullptr : &ts, &unblocked);
         if (n < 0) {
             if (errno == EINTR) continue;
-            std::perror("callbeacon-line: poll");
+            std::perror("callbeacon-line: ppoll");
             return 1;
         }
         if (fds[1].revents) ReadStdin();
@@ -411,6 +416,12 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
 
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     int one = 1;
