@@ -51,13 +51,13 @@ TDlgDBUpdate::TDlgDBUpdate(QWidget* owner)
     Label1->setGeometry(5, 4, 403, 16);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(5, 22, 403, 18);
+    ProgressBar1->setGeometry(5, 21, 403, 20);
     Label2 = new QLabel(QStringLiteral("Update von Anrufe.dbf"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(5, 48, 403, 16);
+    Label2->setGeometry(5, 47, 403, 16);
     ProgressBar2 = new QProgressBar(this);
     ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
-    ProgressBar2->setGeometry(5, 66, 403, 18);
+    ProgressBar2->setGeometry(5, 64, 403, 20);
     for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
         bar->setRange(0, 1);
         bar->setValue(0);
