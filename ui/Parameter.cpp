@@ -55,20 +55,24 @@ TDlgParameter::TDlgParameter(QWidget* owner)
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("DlgParameter"));
     setWindowTitle(QStringLiteral("Parameter"));
-    setFixedSize(424, 250);
 
     TabControl = new QTabWidget(this);
     TabControl->setObjectName(QStringLiteral("TabControl"));
     TabControl->setGeometry(8, 8, 409, 193);
     BuildPages();
 
+    // The designed 424 x 250 fits the designed font; a wider desktop font grows the dialog
+    // rather than cutting captions, with the buttons kept at the bottom right.
+    const QSize pages = TabControl->minimumSizeHint().expandedTo(QSize(409, 193));
+    TabControl->resize(pages);
+    setFixedSize(pages.width() + 15, pages.height() + 57);
     BtnAbbruch = new QPushButton(QStringLiteral("&Abbruch"), this);
     BtnAbbruch->setObjectName(QStringLiteral("BtnAbbruch"));
-    BtnAbbruch->setGeometry(262, 216, 75, 25);
+    BtnAbbruch->setGeometry(width() - 162, height() - 34, 75, 25);
     BtnAbbruch->setAutoDefault(false);
     BtnOk = new QPushButton(QStringLiteral("&OK"), this);
     BtnOk->setObjectName(QStringLiteral("BtnOk"));
-    BtnOk->setGeometry(342, 216, 75, 25);
+    BtnOk->setGeometry(width() - 82, height() - 34, 75, 25);
     BtnOk->setDefault(true);
     connect(BtnOk, &QPushButton::clicked, this, &TDlgParameter::BtnOkClick);
     connect(BtnAbbruch, &QPushButton::clicked, this, &TDlgParameter::BtnAbbruchClick);
@@ -139,10 +143,11 @@ void TDlgParameter::BuildPages() {
     right->addStretch();
     auto* columns = new QHBoxLayout(anrufer);
     columns->setContentsMargins(12, 12, 12, 8);
-    columns->setSpacing(14);
-    columns->addLayout(left, 1);
+    columns->setSpacing(12);
+    columns->addLayout(left);
     columns->addWidget(bevel1);
-    columns->addLayout(right, 1);
+    columns->addLayout(right);
+    columns->addStretch();
     setTabOrder(AnruferAnzeigen, Blinkend);
     setTabOrder(Blinkend, AnzeigeSekunden);
     setTabOrder(AnzeigeSekunden, Anruferhistory);
