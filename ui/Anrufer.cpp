@@ -35,6 +35,7 @@ TDlgAnrufer::TDlgAnrufer(QWidget* owner)
                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("DlgAnrufer"));
     setWindowTitle(QStringLiteral("Anrufer"));
+    setFont(DialogFont());
     // Only the height can change, also when maximised.
     setMinimumSize(kBreite, 150);
     setMaximumSize(kBreite, 10000);

@@ -3,6 +3,7 @@
 
 #include "app/Settings.h"
 #include "platform/FormPlacement.h"
+#include "ui/ListLineModel.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +22,7 @@ TDlgEditor::TDlgEditor(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("DlgEditor"));
     setWindowTitle(QStringLiteral("Telefonbucheintrag editieren"));
+    setFont(DialogFont());
     setFixedSize(532, 284);
 
     auto label = [this](const char* text, int x, int y) {

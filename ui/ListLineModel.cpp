@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ListLineModel.h"
 
+#include <QFont>
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -91,4 +92,12 @@ QTreeView* CreateListView(QWidget* parent, TListLineModel* model, const std::vec
         header->resizeSection(int(i), widths[i]);
     }
     return view;
+}
+
+QFont DialogFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("Helvetica")});
+    font.setPointSize(8);
+    return font;
 }

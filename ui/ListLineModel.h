@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class QFont;
 class QTreeView;
 
 // The lines of a list dialog. Column c shows field c of the line; the fields after the visible
@@ -40,3 +41,7 @@ private:
 // single line, whole-row selection, no editing, a context menu signal.
 QTreeView* CreateListView(QWidget* parent, TListLineModel* model, const std::vector<int>& widths,
                           QAbstractItemView::SelectionMode mode);
+
+// The dialogs' font: a small sans serif of the width the fixed column and control sizes were
+// laid out for (8 points, MS Sans Serif where it exists, else its metric look-alikes).
+QFont DialogFont();

@@ -62,6 +62,7 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("DlgTeilnehmer"));
     setWindowTitle(QStringLiteral("Telefonbuch"));
+    setFont(DialogFont());
     setMinimumSize(kBreite, 150);
     setMaximumSize(kBreite, 10000);
     resize(kBreite, 320);

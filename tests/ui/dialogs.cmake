@@ -6,7 +6,7 @@ cb_add_gtest(test_dialog_lines
   LIBS cb_ui)
 cb_add_gtest(test_phonebook_cache
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/dialogs_phonebookcache_test.cpp
-  LIBS cb_db Qt6::Widgets)
+  LIBS cb_db)
 cb_add_gtest(test_editor
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/editor_test.cpp ${CMAKE_CURRENT_LIST_DIR}/dialogs_main.cpp
   LIBS cb_ui Qt6::Test)

@@ -2,7 +2,7 @@
 // The snapshot must name every call exactly as the phone-book lookup does.
 #include "db/PhoneBookCache.h"
 
-#include "dialogs_support.h"
+#include "dialogs_tables.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
