@@ -205,10 +205,8 @@ void TDlgDetail::FormCreate() {
     if (bPosSpeichern) {
         FormPlacement->SetIniFileName(QString::fromStdString(SettingsFilePath()));
         FormPlacement->Activate();
-    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
     }
+    bCentred = !FormPlacement->Active();
     Anzeige->setGeometry(Karte->geometry());
 }
 
@@ -218,6 +216,13 @@ void TDlgDetail::SetRecord(const tAnruf& anruf, bool liveCall) {
 }
 
 void TDlgDetail::showEvent(QShowEvent* event) {
+    // Centred with its frame, which is known only once the window exists.
+    if (bCentred && !event->spontaneous()) {
+        if (const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen()) {
+            const QRect frame = frameGeometry();
+            move(scr->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
+        }
+    }
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }

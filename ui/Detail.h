@@ -60,8 +60,9 @@ public:
     static constexpr long double kLonSpan = 9.84L;
     static constexpr long double kLatSpan = 8.265L;
 
-    // Longest auto-close interval a Qt timer can hold (its interval is an int of ms).
-    static constexpr int kMaxIntervalMs = 2147483647;
+    // Longest auto-close interval, about 23 days. A Qt timer holds an int of milliseconds, and
+    // Qt's coarse timers round long intervals to whole seconds, which must not overflow either.
+    static constexpr int kMaxIntervalMs = 2000000000;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -78,6 +79,7 @@ private:
 
     tAnruf Record;
     bool bLiveCall = false;
+    bool bCentred = true;
     int iTag = 0;
 
     QLabel* Label1;

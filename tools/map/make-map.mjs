@@ -4,7 +4,7 @@
 //
 // One-off generation, not part of the build:
 //   npm pack world-atlas && tar xzf world-atlas-*.tgz
-//   node tools/map/make-map.mjs package/countries-10m.json data/map/karte.svg
+//   node tools/map/make-map.mjs package/countries-10m.json data/area-codes.csv data/map/karte.svg
 //
 // The drawing is an equirectangular projection whose edges are exactly the frame the pop-up
 // computes its dot positions in: 5.44° E to 15.28° E, 55.315° N to 47.05° N. Its size has the
@@ -13,16 +13,24 @@
 
 import { readFileSync, writeFileSync } from 'node:fs';
 
-const [input, output] = process.argv.slice(2);
-if (!input || !output) {
-  console.error('usage: node make-map.mjs countries-10m.json karte.svg');
+const [input, placesCsv, output] = process.argv.slice(2);
+if (!input || !placesCsv || !output) {
+  console.error('usage: node make-map.mjs countries-10m.json area-codes.csv karte.svg');
   process.exit(2);
 }
 
 const WEST = 5.44, EAST = 15.28, NORTH = 55.315, SOUTH = 47.05;
 const WIDTH = 1540, HEIGHT = 2170;       // 154 × 217, ten units per control pixel
-const TOLERANCE = 2.5;                   // simplification, in map units (a quarter pixel)
+const TOLERANCE = 1;                     // simplification, in map units (a tenth of a pixel)
 const MARGIN = 40;                       // clip a little outside, so borders run off the edge
+// Natural Earth's 1:10m borders are good to about a kilometre; towns right on the border
+// (Görlitz on the Neisse, Konstanz on the Rhine) can fall just outside. Such places of the
+// area-code table are taken inside by a smooth local displacement of the outline, as
+// cartographic generalisation does; places farther out (islands the outlines lack) are left.
+const NUDGE_MAX = 3;                     // farthest outside a place is taken in, map units
+const NUDGE_INSIDE = 2;                  // how far inside it ends up: above simplification
+                                         // plus rounding, so it stays inside after both
+const NUDGE_RADIUS = 10;                 // the displacement fades out over this distance
 
 const COLOURS = {
   sea: '#cfe3f2',
@@ -37,16 +45,79 @@ const topo = JSON.parse(readFileSync(input, 'utf8'));
 const [sx, sy] = topo.transform.scale;
 const [tx, ty] = topo.transform.translate;
 
-// Arcs are delta-encoded in quantised units; decode them into map units once, simplify each
-// arc on its own so that borders shared by two countries stay identical for both.
-const arcs = topo.arcs.map((arc) => {
+// Arcs are delta-encoded in quantised units; decode them into map units once. Each arc is
+// displaced and simplified on its own, so borders shared by two countries stay identical.
+let arcs = topo.arcs.map((arc) => {
   let x = 0, y = 0;
-  const pts = arc.map(([dx, dy]) => {
+  return arc.map(([dx, dy]) => {
     x += dx; y += dy;
     return [px(x * sx + tx), py(y * sy + ty)];
   });
-  return simplify(pts, TOLERANCE);
 });
+
+const germanyGeometry = topo.objects.countries.geometries.find((g) => g.properties?.name === 'Germany');
+if (!germanyGeometry) throw new Error('Germany not found in ' + input);
+const germanyArcs = new Set(
+  (germanyGeometry.type === 'Polygon' ? [germanyGeometry.arcs] : germanyGeometry.arcs)
+    .flat(2).map((i) => (i >= 0 ? i : ~i)));
+
+function insideGermany(p) {
+  let c = false;
+  for (const poly of polygons(germanyGeometry))
+    for (const r of poly)
+      for (let i = 0, j = r.length - 1; i < r.length; j = i++) {
+        const [xi, yi] = r[i], [xj, yj] = r[j];
+        if ((yi > p[1]) !== (yj > p[1]) && p[0] < (xj - xi) * (p[1] - yi) / (yj - yi) + xi) c = !c;
+      }
+  return c;
+}
+
+// Nearest point of Germany's outline: [distance, point, arc, index of the segment's end].
+function nearestOnOutline(p) {
+  let best = [Infinity];
+  for (const a of germanyArcs) {
+    const arc = arcs[a];
+    for (let i = 1; i < arc.length; i++) {
+      const [ax, ay] = arc[i - 1], [bx, by] = arc[i];
+      const dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
+      const t = len2 ? Math.max(0, Math.min(1, ((p[0] - ax) * dx + (p[1] - ay) * dy) / len2)) : 0;
+      const q = [ax + t * dx, ay + t * dy];
+      const d = Math.hypot(p[0] - q[0], p[1] - q[1]);
+      if (d < best[0]) best = [d, q, a, i];
+    }
+  }
+  return best;
+}
+
+// Moves the outline near p outward until p lies NUDGE_INSIDE within it.
+function nudgeInside(p) {
+  const [d, q, a, i] = nearestOnOutline(p);
+  const inside = insideGermany(p);
+  if (d === 0 || (inside && d >= NUDGE_INSIDE) || (!inside && d > NUDGE_MAX)) return false;
+  const out = inside ? [(q[0] - p[0]) / d, (q[1] - p[1]) / d] : [(p[0] - q[0]) / d, (p[1] - q[1]) / d];
+  const by = inside ? NUDGE_INSIDE - d : d + NUDGE_INSIDE;
+  arcs[a].splice(i, 0, q.slice());  // q itself moves the full distance
+  arcs = arcs.map((arc) => arc.map(([x, y]) => {
+    const w = 1 - Math.hypot(x - q[0], y - q[1]) / NUDGE_RADIUS;
+    return w > 0 ? [x + out[0] * by * w, y + out[1] * by * w] : [x, y];
+  }));
+  return true;
+}
+
+const places = readFileSync(placesCsv, 'utf8').trim().split('\n').slice(1).map((line) => {
+  const [code, name, , lat, lon] = line.split(';');
+  return { code, name, p: [px(Number(lon)), py(Number(lat))] };
+});
+// Only places near the border take part; a nudge can move a neighbouring place's border
+// too, so repeat until nothing moves.
+const nearBorder = places.filter((pl) => nearestOnOutline(pl.p)[0] <= NUDGE_MAX + NUDGE_RADIUS);
+for (let pass = 0; pass < 6; pass++) {
+  let moved = 0;
+  for (const place of nearBorder) if (nudgeInside(place.p)) moved++;
+  if (!moved) break;
+}
+
+arcs = arcs.map((arc) => simplify(arc, TOLERANCE));
 
 function simplify(pts, tol) {
   if (pts.length < 3) return pts;
@@ -150,10 +221,14 @@ let germany = '';
 for (const g of topo.objects.countries.geometries) {
   const polys = polygons(g);
   if (!inFrame(polys)) continue;
-  if (g.properties?.name === 'Germany') germany = pathData(polys);
+  if (g === germanyGeometry) germany = pathData(polys);
   else neighbours += pathData(polys);
 }
-if (!germany) throw new Error('Germany not found in ' + input);
+
+// Check on the arcs as written (simplified, rounded).
+arcs = arcs.map((arc) => arc.map(([x, y]) => [Math.round(x), Math.round(y)]));
+for (const place of places)
+  if (!insideGermany(place.p)) console.log(`outside the outline: ${place.code} ${place.name}`);
 
 const svg = `<?xml version="1.0" encoding="UTF-8"?>
 <!-- Generated by tools/map/make-map.mjs from Natural Earth country outlines (public domain).
