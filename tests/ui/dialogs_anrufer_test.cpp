@@ -14,6 +14,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -62,6 +64,11 @@ protected:
     }
     QPushButton* Button(const char* name) { return dlg->findChild<QPushButton*>(name); }
     QCheckBox* ShowDeleted() { return dlg->findChild<QCheckBox*>("ShowDeleted"); }
+    QAction* MenuAction(const char* text) {
+        for (QAction* action : dlg->findChild<QMenu*>()->actions())
+            if (action->text() == QString::fromUtf8(text)) return action;
+        return nullptr;
+    }
 
     cbtest::TempDir dir;
     cbtest::ErrorBoxCapture boxes;
@@ -143,9 +150,27 @@ TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
     EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 3), 1);
     EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 4), 0);
 
+    // The list's pop-up menu deletes and restores the same way.
+    QAction* loeschen = MenuAction("Löschen");
+    QAction* aktivieren = MenuAction("Aktivieren");
+    ASSERT_TRUE(loeschen && aktivieren);
+    EXPECT_TRUE(aktivieren->isEnabled());
+    Click(1);
+    loeschen->trigger();
+    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 3), 0);
+    EXPECT_EQ(GetTabField(dlgtest::Lines(view)[1], 1), "10:03   *");
+    Click(1);
+    aktivieren->trigger();
+    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 3), 1);
+    EXPECT_EQ(GetTabField(dlgtest::Lines(view)[1], 1), "10:03");
+
     QTest::mouseClick(ShowDeleted(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
     EXPECT_EQ(view->model()->rowCount(), 3);
     EXPECT_FALSE(Button("BtnUndelete")->isEnabled());
+    EXPECT_FALSE(aktivieren->isEnabled());
+    // Rebuilds keep the header sections at their widths.
+    const int widths[] = {65, 50, 250, 200, 35};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(view->header()->sectionSize(i), widths[i]) << i;
     EXPECT_TRUE(boxes.texts().empty());
 }
 
