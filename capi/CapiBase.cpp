@@ -22,17 +22,27 @@ char szCapiVersion[44] = {};
 namespace {
 
 #ifdef _WIN32
-void* OpenLibrary(const char* name) { return reinterpret_cast<void*>(LoadLibraryA(name)); }
+void* OpenLibrary(const char* name) {
+    return reinterpret_cast<void*>(LoadLibraryA(name));
+}
 void* Symbol(void* lib, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(lib), name));
 }
-void CloseLibrary(void* lib) { FreeLibrary(static_cast<HMODULE>(lib)); }
+void CloseLibrary(void* lib) {
+    FreeLibrary(static_cast<HMODULE>(lib));
+}
 #else
 // RTLD_NODELETE: libcapi20 sets up machine-wide shared memory in its constructor and loads
 // plug-ins of its own; it must not be torn down and set up again within one process.
-void* OpenLibrary(const char* name) { return dlopen(name, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE); }
-void* Symbol(void* lib, const char* name) { return dlsym(lib, name); }
-void CloseLibrary(void* lib) { dlclose(lib); }
+void* OpenLibrary(const char* name) {
+    return dlopen(name, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+}
+void* Symbol(void* lib, const char* name) {
+    return dlsym(lib, name);
+}
+void CloseLibrary(void* lib) {
+    dlclose(lib);
+}
 #endif
 
 template <typename Fn> void Bind(void* lib, const char* name, Fn& fn) {
@@ -168,7 +178,8 @@ bool CapiStartUp(CapiBase& capi) {
     const bool gotManufacturer = capi.CAPI_GET_MANUFACTURER(0, scratch) != nullptr;
 #endif
     if (gotManufacturer) {
-        const size_t n = strnlen(reinterpret_cast<const char*>(scratch), sizeof szCapiManufacturer - 1);
+        const size_t n =
+            strnlen(reinterpret_cast<const char*>(scratch), sizeof szCapiManufacturer - 1);
         std::memcpy(szCapiManufacturer, scratch, n);
         szCapiManufacturer[n] = '\0';
     }
@@ -177,7 +188,8 @@ bool CapiStartUp(CapiBase& capi) {
 #ifdef _WIN32
     unsigned v[4] = {0, 0, 0, 0};
     capi.CAPI_GET_VERSION(&v[0], &v[1], &v[2], &v[3]);
-    for (int i = 0; i < 4; ++i) version[i] = v[i];
+    for (int i = 0; i < 4; ++i)
+        version[i] = v[i];
 #else
     std::memset(scratch, 0, sizeof scratch);
     if (capi.CAPI_GET_VERSION(0, scratch)) std::memcpy(version, scratch, sizeof version);
@@ -211,7 +223,9 @@ bool CapiStartUp(CapiBase& capi) {
     return true;
 }
 
-void CapiShutdown(CapiBase& capi) { capi.Release(); }
+void CapiShutdown(CapiBase& capi) {
+    capi.Release();
+}
 
 void CapiResetProcessState() {
     bCapiActive = false;

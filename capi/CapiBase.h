@@ -9,9 +9,9 @@ struct timeval;
 #endif
 
 // Filled once at start-up, read by the info dialog.
-extern bool bCapiActive;              // true once start-up found a usable CAPI library
-extern char szCapiManufacturer[80];   // e.g. "AVM Berlin"; empty without CAPI
-extern char szCapiVersion[44];        // e.g. "2.00 / 0.05"; empty without CAPI
+extern bool bCapiActive;            // true once start-up found a usable CAPI library
+extern char szCapiManufacturer[80]; // e.g. "AVM Berlin"; empty without CAPI
+extern char szCapiVersion[44];      // e.g. "2.00 / 0.05"; empty without CAPI
 
 // The CAPI 2.0 driver library, loaded at run time so the program also runs where there is
 // none. Exactly one exists, owned by the main window.

@@ -18,10 +18,13 @@ void Put16(uint8_t* p, uint16_t v) {
 }
 
 void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Get16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t Get32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -75,15 +78,16 @@ std::array<uint8_t, kAlertReqLength> BuildAlertReq(uint32_t dwApplId, uint32_t d
     return m;
 }
 
-std::array<uint8_t, kDisconnectRespLength> BuildDisconnectResp(uint32_t dwApplId,
-                                                               uint32_t dwPlci) {
+std::array<uint8_t, kDisconnectRespLength> BuildDisconnectResp(uint32_t dwApplId, uint32_t dwPlci) {
     std::array<uint8_t, kDisconnectRespLength> m{};
     PutHeader(m.data(), m.size(), dwApplId, kCmdDisconnect, kSubResp);
     Put32(&m[8], dwPlci);
     return m;
 }
 
-uint16_t CommandWord(const uint8_t* msg) { return Get16(msg + 4); }
+uint16_t CommandWord(const uint8_t* msg) {
+    return Get16(msg + 4);
+}
 
 bool DecodeConnectInd(const uint8_t* msg, size_t available, ConnectInd& out) {
     out.dwPlci = 0;

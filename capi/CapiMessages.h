@@ -24,8 +24,7 @@ constexpr size_t kDisconnectRespLength = 12;
 // Each carries message number 1 and the low 16 bits of the application id.
 std::array<uint8_t, kListenReqLength> BuildListenReq(uint32_t dwApplId);
 std::array<uint8_t, kAlertReqLength> BuildAlertReq(uint32_t dwApplId, uint32_t dwPlci);
-std::array<uint8_t, kDisconnectRespLength> BuildDisconnectResp(uint32_t dwApplId,
-                                                               uint32_t dwPlci);
+std::array<uint8_t, kDisconnectRespLength> BuildDisconnectResp(uint32_t dwApplId, uint32_t dwPlci);
 
 // Needs 6 readable bytes; every received message has them (see CapiBase::kReceiveBufferSize).
 uint16_t CommandWord(const uint8_t* msg);

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // End to end through the real libcapi20 against the simulated line, and the line's own
 // behaviour toward hostile clients.
+#include "LineProcess.h"
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
 #include "support/TestSupport.h"
-#include "LineProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -39,12 +39,15 @@ public:
 LineEnvironment* g_env =
     static_cast<LineEnvironment*>(::testing::AddGlobalTestEnvironment(new LineEnvironment));
 
-cbtest::LineProcess& Line() { return *g_env->line; }
+cbtest::LineProcess& Line() {
+    return *g_env->line;
+}
 
 // Polls like the timer tick does until a message of the wanted kind arrives; others are
 // taken and dropped as the tick would. Returns nullptr on time-out.
 const uint8_t* WaitForMessage(CapiBase& capi, uint16_t command) {
-    for (auto until = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < until;) {
+    for (auto until = std::chrono::steady_clock::now() + 10s;
+         std::chrono::steady_clock::now() < until;) {
         const uint8_t* msg = nullptr;
         if (capi.GetMessageNonBlocking(&msg) == 0) {
             if (CommandWord(msg) == command) return msg;
@@ -100,8 +103,8 @@ TEST_F(CapiLine, CallIsDecodedAlertedAndDisconnected) {
         const char* calling;
     } rings[] = {
         {"ring 0101 4711 301234567", "4711", "0301234567"},
-        {"ring 0201 4711 0891234", "4711", "0891234"},     // already with its 0
-        {"ring 0301 - -", "", "0"},                        // no numbers at all
+        {"ring 0201 4711 0891234", "4711", "0891234"}, // already with its 0
+        {"ring 0301 - -", "", "0"},                    // no numbers at all
         {"ring 0401 12345678901234567890123456789012345678901234567890 "
          "98765432109876543210987654321098765432109876543210",
          "123456789012345678901234567890123456789", "098765432109876543210987654321098765432"},

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the CAPI library and start-up against stand-in libraries, a missing library and
 // the real libcapi20 without a reachable device.
+#include "LineProcess.h"
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
 #include "support/TestSupport.h"
-#include "LineProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +19,9 @@ namespace {
 class NoDeviceHome {
 public:
     NoDeviceHome() {
-        cbtest::WriteWholeFile(dir_.file(".capi20rc"),
-                               "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " +
-                                   std::to_string(cbtest::PickFreePort()) + "\n");
+        cbtest::WriteWholeFile(dir_.file(".capi20rc"), "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " +
+                                                           std::to_string(cbtest::PickFreePort()) +
+                                                           "\n");
         setenv("HOME", dir_.path().c_str(), 1);
     }
 
@@ -29,7 +29,9 @@ private:
     cbtest::TempDir dir_{false};
 };
 
-void UseNoDeviceHome() { static NoDeviceHome home; }
+void UseNoDeviceHome() {
+    static NoDeviceHome home;
+}
 
 // The stand-in as the test sees it; CapiBase loads the very same instance.
 class StandIn {
@@ -42,7 +44,8 @@ public:
         return reinterpret_cast<Fn>(handle_ ? dlsym(handle_, name) : nullptr);
     }
     void Setup(unsigned installed, unsigned registerResult, unsigned putResult) {
-        Get<void (*)(unsigned, unsigned, unsigned)>("standin_setup")(installed, registerResult, putResult);
+        Get<void (*)(unsigned, unsigned, unsigned)>("standin_setup")(installed, registerResult,
+                                                                     putResult);
     }
     unsigned Releases() { return Get<unsigned (*)()>("standin_releases")(); }
     unsigned Gets() { return Get<unsigned (*)()>("standin_gets")(); }

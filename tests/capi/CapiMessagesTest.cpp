@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
+#include "capi/CapiBase.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-template <size_t N> Bytes ToBytes(const std::array<uint8_t, N>& a) { return Bytes(a.begin(), a.end()); }
+template <size_t N> Bytes ToBytes(const std::array<uint8_t, N>& a) {
+    return Bytes(a.begin(), a.end());
+}
 
 // A CONNECT_IND as an exchange sends it: header, PLCI, CIP, the two number structures as
 // given (length byte included), then the seven empty structures of the tail.
@@ -41,11 +43,13 @@ bool Decode(const Bytes& m, ConnectInd& out, size_t available = SIZE_MAX) {
 
 TEST(CapiMessages, BuildersAreByteExact) {
     // Application id 0x10001: only the low 16 bits go into the header.
-    EXPECT_EQ(ToBytes(BuildListenReq(0x10001)),
-              (Bytes{0x1a, 0x00, 0x01, 0x00, 0x05, 0x80, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
-                     0x00, 0x00, 0x00, 0xff, 0x03, 0xff, 0x1f, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(ToBytes(BuildAlertReq(0x2a7, 0x00000101)),
-              (Bytes{0x0d, 0x00, 0xa7, 0x02, 0x01, 0x80, 0x01, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(
+        ToBytes(BuildListenReq(0x10001)),
+        (Bytes{0x1a, 0x00, 0x01, 0x00, 0x05, 0x80, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,
+               0x00, 0x00, 0x00, 0xff, 0x03, 0xff, 0x1f, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(
+        ToBytes(BuildAlertReq(0x2a7, 0x00000101)),
+        (Bytes{0x0d, 0x00, 0xa7, 0x02, 0x01, 0x80, 0x01, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00}));
     EXPECT_EQ(ToBytes(BuildDisconnectResp(1, 0x8a0381)),
               (Bytes{0x0c, 0x00, 0x01, 0x00, 0x04, 0x83, 0x01, 0x00, 0x81, 0x03, 0x8a, 0x00}));
 }
@@ -59,7 +63,8 @@ TEST(CapiMessages, CommandWordPutsSubcommandHigh) {
 
 TEST(CapiMessages, ConnectIndAsTheExchangeSendsIt) {
     // The worked example: called <81>4711, calling <21 83>301234567.
-    const Bytes m = ConnectIndWith(NumberStruct({0x81}, "4711"), NumberStruct({0x21, 0x83}, "301234567"));
+    const Bytes m =
+        ConnectIndWith(NumberStruct({0x81}, "4711"), NumberStruct({0x21, 0x83}, "301234567"));
     ASSERT_EQ(m.size(), 39u);
     ConnectInd ind{};
     ASSERT_TRUE(Decode(m, ind));
@@ -69,7 +74,8 @@ TEST(CapiMessages, ConnectIndAsTheExchangeSendsIt) {
 
     // With its leading 0 already there the number stays as delivered; the old 6-structure
     // tail decodes the same.
-    ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0xc1}, "12"), NumberStruct({0x01, 0x81}, "0891234"), 6), ind));
+    ASSERT_TRUE(Decode(
+        ConnectIndWith(NumberStruct({0xc1}, "12"), NumberStruct({0x01, 0x81}, "0891234"), 6), ind));
     EXPECT_STREQ(ind.szCalled, "12");
     EXPECT_STREQ(ind.szCalling, "0891234");
 }
@@ -77,7 +83,8 @@ TEST(CapiMessages, ConnectIndAsTheExchangeSendsIt) {
 TEST(CapiMessages, ConnectIndWithoutNumbers) {
     ConnectInd ind{};
     for (const Bytes& called : {Bytes{0}, NumberStruct({0x81}, "")}) {
-        for (const Bytes& calling : {Bytes{0}, NumberStruct({0x21}, ""), NumberStruct({0x01, 0xa3}, "")}) {
+        for (const Bytes& calling :
+             {Bytes{0}, NumberStruct({0x21}, ""), NumberStruct({0x01, 0xa3}, "")}) {
             ASSERT_TRUE(Decode(ConnectIndWith(called, calling), ind));
             EXPECT_STREQ(ind.szCalled, "");
             EXPECT_STREQ(ind.szCalling, "0");
@@ -88,16 +95,20 @@ TEST(CapiMessages, ConnectIndWithoutNumbers) {
 TEST(CapiMessages, LongNumbersAreCutToTheTexts) {
     const std::string digits(60, '7');
     ConnectInd ind{};
-    ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x21, 0x83}, digits)), ind));
+    ASSERT_TRUE(Decode(
+        ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x21, 0x83}, digits)), ind));
     EXPECT_EQ(std::string(ind.szCalled), std::string(39, '7'));
     EXPECT_EQ(std::string(ind.szCalling), "0" + std::string(38, '7'));
 
-    ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x01, 0x83}, "0" + digits)), ind));
+    ASSERT_TRUE(Decode(
+        ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x01, 0x83}, "0" + digits)),
+        ind));
     EXPECT_EQ(std::string(ind.szCalling), "0" + std::string(38, '7'));
 
     // 253 digits fill a structure to its 255-byte limit.
     const std::string most(253, '5');
-    ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, most), NumberStruct({0x21, 0x83}, most)), ind));
+    ASSERT_TRUE(
+        Decode(ConnectIndWith(NumberStruct({0x81}, most), NumberStruct({0x21, 0x83}, most)), ind));
     EXPECT_EQ(std::strlen(ind.szCalled), 39u);
     EXPECT_EQ(std::strlen(ind.szCalling), 39u);
 }
@@ -105,8 +116,8 @@ TEST(CapiMessages, LongNumbersAreCutToTheTexts) {
 TEST(CapiMessages, StructsReachingPastTheMessageAreCut) {
     ConnectInd ind{};
     // Called structure claims 200 bytes but the message ends after three digits.
-    Bytes m = {0, 0, 0x01, 0x00, 0x02, 0x82, 0x01, 0x80, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00,
-               200, 0x81, '1', '2', '3'};
+    Bytes m = {0,    0,    0x01, 0x00, 0x02, 0x82, 0x01, 0x80, 0x01, 0x01,
+               0x00, 0x00, 0x01, 0x00, 200,  0x81, '1',  '2',  '3'};
     m[0] = static_cast<uint8_t>(m.size());
     ASSERT_TRUE(Decode(m, ind));
     EXPECT_STREQ(ind.szCalled, "123");
@@ -133,7 +144,8 @@ TEST(CapiMessages, StructsReachingPastTheMessageAreCut) {
 
 TEST(CapiMessages, MessagesTooShortOrOfAnotherKindAreIgnored) {
     ConnectInd ind{};
-    const Bytes full = ConnectIndWith(NumberStruct({0x81}, "4711"), NumberStruct({0x21, 0x83}, "301"));
+    const Bytes full =
+        ConnectIndWith(NumberStruct({0x81}, "4711"), NumberStruct({0x21, 0x83}, "301"));
     for (size_t length : {0u, 1u, 2u, 8u, 13u, 14u}) {
         Bytes m(full.begin(), full.begin() + static_cast<long>(length));
         EXPECT_FALSE(Decode(m, ind)) << length;
@@ -152,15 +164,20 @@ TEST(CapiMessages, MessagesTooShortOrOfAnotherKindAreIgnored) {
 
 TEST(CapiMessages, NumbersStopAtAZeroByte) {
     ConnectInd ind{};
-    ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, std::string("47\0" "11", 5)),
-                                      NumberStruct({0x21, 0x83}, std::string("\0" "89", 3))),
+    ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, std::string("47\0"
+                                                                       "11",
+                                                                       5)),
+                                      NumberStruct({0x21, 0x83}, std::string("\0"
+                                                                             "89",
+                                                                             3))),
                        ind));
     EXPECT_STREQ(ind.szCalled, "47");
     EXPECT_STREQ(ind.szCalling, "0");
 }
 
 TEST(CapiMessages, DisconnectInd) {
-    const Bytes m = {0x0e, 0x00, 0x01, 0x00, 0x04, 0x82, 0x02, 0x80, 0x01, 0x01, 0x00, 0x00, 0x9a, 0x34};
+    const Bytes m = {0x0e, 0x00, 0x01, 0x00, 0x04, 0x82, 0x02,
+                     0x80, 0x01, 0x01, 0x00, 0x00, 0x9a, 0x34};
     uint32_t plci = 0;
     uint16_t reason = 0;
     ASSERT_TRUE(DecodeDisconnectInd(m.data(), m.size(), plci, reason));

@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ConnectInd ind;
     std::memset(&ind, 0x55, sizeof ind); // no help from a zeroed struct
     DecodeConnectInd(data, size, ind);
-    if (std::strlen(ind.szCalled) > 39 || std::strlen(ind.szCalling) > 39 || ind.szCalling[0] != '0')
+    if (std::strlen(ind.szCalled) > 39 || std::strlen(ind.szCalling) > 39 ||
+        ind.szCalling[0] != '0')
         std::abort();
     uint32_t plci;
     uint16_t reason;

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
 #include <string>
@@ -92,7 +92,8 @@ public:
     int CountPrefix(const std::string& prefix) {
         std::lock_guard lock(mutex_);
         int n = 0;
-        for (const auto& l : lines_) n += l.rfind(prefix, 0) == 0;
+        for (const auto& l : lines_)
+            n += l.rfind(prefix, 0) == 0;
         return n;
     }
     std::vector<std::string> Lines() {
@@ -157,7 +158,8 @@ private:
 
     int CountLocked(const std::string& line) const {
         int n = 0;
-        for (const auto& l : lines_) n += l == line;
+        for (const auto& l : lines_)
+            n += l == line;
         return n;
     }
 

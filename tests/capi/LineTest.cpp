@@ -35,7 +35,8 @@ Bytes WithId(Bytes frame, int id) {
 const char* kRegister = "80 14 00 | 14 00 00 00 20 80 01 00 02 00 09 00 00 06 02 00 07 00 00 08";
 const char* kGetProfile = "80 12 00 | 12 00 00 00 20 80 01 00 02 00 05 02 00 02 00 00 00 00";
 const char* kRelease = "80 0e 00 | 0e 00 01 00 20 80 01 00 02 00 03 01 00 00";
-const char* kListenReq = "80 1a 00 | 1a 00 01 00 05 80 01 00 01 00 00 00 00 00 00 00 ff 03 ff 1f 00 00 00 00 00 00";
+const char* kListenReq =
+    "80 1a 00 | 1a 00 01 00 05 80 01 00 01 00 00 00 00 00 00 00 ff 03 ff 1f 00 00 00 00 00 00";
 
 // A raw TCP client of the line.
 class Client {
@@ -49,7 +50,9 @@ public:
     }
     ~Client() { close(fd_); }
     bool connected() const { return connected_; }
-    void Send(const Bytes& b) { ASSERT_EQ(send(fd_, b.data(), b.size(), MSG_NOSIGNAL), static_cast<ssize_t>(b.size())); }
+    void Send(const Bytes& b) {
+        ASSERT_EQ(send(fd_, b.data(), b.size(), MSG_NOSIGNAL), static_cast<ssize_t>(b.size()));
+    }
     // Exactly n bytes, or what came before the time-out / end of connection.
     Bytes Read(size_t n, int timeoutMs = 5000) {
         Bytes out;
@@ -111,8 +114,9 @@ TEST(Line, RegisterListenRingHangupRelease) {
     app.Send(WithId(Hex(kListenReq), id));
     EXPECT_EQ(app.Read(17), Hex("80 0e 00 | 0e 00 00 00 05 81 01 00 01 00 00 00 00 00"));
     EXPECT_TRUE(line.WaitFor("recv LISTEN_REQ controller=1 infomask=0x0 cip=0x1fff03ff"));
-    EXPECT_EQ(app.Read(42), Hex("80 27 00 | 27 00 00 00 02 82 01 80 01 01 00 00 01 00 05 81 34 37 31 31"
-                                " 0b 21 83 33 30 31 32 33 34 35 36 37 00 00 00 00 00 00 00"));
+    EXPECT_EQ(app.Read(42),
+              Hex("80 27 00 | 27 00 00 00 02 82 01 80 01 01 00 00 01 00 05 81 34 37 31 31"
+                  " 0b 21 83 33 30 31 32 33 34 35 36 37 00 00 00 00 00 00 00"));
     EXPECT_EQ(app.Read(17), Hex("80 0e 00 | 0e 00 00 00 04 82 02 80 01 01 00 00 9a 34"));
 
     app.Send(WithId(Hex("80 0d 00 | 0d 00 01 00 01 80 01 00 01 01 00 00 00"), id));
@@ -169,12 +173,12 @@ TEST(Line, HostileFramesOnlyCostTheirConnection) {
     cbtest::LineProcess line;
     ASSERT_NE(line.port(), 0);
     const std::vector<Bytes> garbage = {
-        Hex("80 00 00"),                               // length below a message header
-        Hex("80 ff ff 00 00"),                         // beyond what the library could send
-        Hex("00 05 00 01 02 03 04 05"),                // length 5
+        Hex("80 00 00"),                                       // length below a message header
+        Hex("80 ff ff 00 00"),                                 // beyond what the library could send
+        Hex("00 05 00 01 02 03 04 05"),                        // length 5
         Hex("80 0c 00 | 0c 00 01 00 01 80 01 00 01 01 00 00"), // a message before REGISTER
-        Hex("80 08 00 | 08 00 00 00 20 80 01 00"),     // management frame cut short
-        Hex("80 14 00 | 14 00 00 00 20 80 01 00"),     // frame that never completes
+        Hex("80 08 00 | 08 00 00 00 20 80 01 00"),             // management frame cut short
+        Hex("80 14 00 | 14 00 00 00 20 80 01 00"),             // frame that never completes
         Bytes(5000, '\xff'),
     };
     for (const Bytes& g : garbage) {
@@ -192,12 +196,14 @@ TEST(Line, HostileFramesOnlyCostTheirConnection) {
         EXPECT_TRUE(line.WaitFor("released " + std::to_string(id)));
     }
     // Bad commands are reported on standard error and skipped.
-    for (const char* bad : {"ring", "ring zz 1 2", "ring 0101 1 2 3", "hangup 0101", "hangup 0101 10000",
-                            "sleep -5", "sleep x", "refuse-register 0", "bogus", "ring 0101 1 "
-                            "1234567890123456789012345678901234567890123456789012345678901234567890"
-                            "1234567890123456789012345678901234567890123456789012345678901234567890"
-                            "1234567890123456789012345678901234567890123456789012345678901234567890"
-                            "12345678901234567890123456789012345678901234567890"})
+    for (const char* bad :
+         {"ring", "ring zz 1 2", "ring 0101 1 2 3", "hangup 0101", "hangup 0101 10000", "sleep -5",
+          "sleep x", "refuse-register 0", "bogus",
+          "ring 0101 1 "
+          "1234567890123456789012345678901234567890123456789012345678901234567890"
+          "1234567890123456789012345678901234567890123456789012345678901234567890"
+          "1234567890123456789012345678901234567890123456789012345678901234567890"
+          "12345678901234567890123456789012345678901234567890"})
         line.Send(bad);
     line.Send("ring 0501 1 2");
 
@@ -224,7 +230,8 @@ TEST(Line, KeepsServingAfterEndOfInput) {
 
 TEST(Line, RejectsPortsTheLibraryCannotUse) {
     for (const char* port : {"0", "65535", "x", "-1"}) {
-        const std::string cmd = cbtest::LinePath() + " --port " + port + " </dev/null >/dev/null 2>&1";
+        const std::string cmd =
+            cbtest::LinePath() + " --port " + port + " </dev/null >/dev/null 2>&1";
         const int status = std::system(cmd.c_str());
         EXPECT_EQ(WEXITSTATUS(status), 2) << port;
     }

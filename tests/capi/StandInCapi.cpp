@@ -15,13 +15,15 @@ unsigned g_releases = 0;
 unsigned g_gets = 0;
 bool g_messageWaiting = false;
 unsigned char g_lastPut[64];
-unsigned char g_message[16] = {0x0e, 0x00, 0x05, 0x00, 0x05, 0x81, 0x01, 0x00,
-                               0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
+unsigned char g_message[16] = {0x0e, 0x00, 0x05, 0x00, 0x05, 0x81, 0x01,
+                               0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
 } // namespace
 
 extern "C" {
 
-__attribute__((visibility("default"))) unsigned capi20_isinstalled() { return g_installed; }
+__attribute__((visibility("default"))) unsigned capi20_isinstalled() {
+    return g_installed;
+}
 
 __attribute__((visibility("default"))) unsigned capi20_register(unsigned, unsigned, unsigned,
                                                                 unsigned* applId) {
@@ -80,9 +82,8 @@ __attribute__((visibility("default"))) unsigned capi20_get_profile(unsigned, uns
 #endif
 
 // Control and inspection by the tests.
-__attribute__((visibility("default"))) void standin_setup(unsigned installed,
-                                                          unsigned registerResult,
-                                                          unsigned putResult) {
+__attribute__((visibility("default"))) void
+standin_setup(unsigned installed, unsigned registerResult, unsigned putResult) {
     g_installed = installed;
     g_registerResult = registerResult;
     g_putResult = putResult;
@@ -91,8 +92,16 @@ __attribute__((visibility("default"))) void standin_setup(unsigned installed,
     g_messageWaiting = false;
     std::memset(g_lastPut, 0, sizeof g_lastPut);
 }
-__attribute__((visibility("default"))) void standin_queue_message() { g_messageWaiting = true; }
-__attribute__((visibility("default"))) unsigned standin_releases() { return g_releases; }
-__attribute__((visibility("default"))) unsigned standin_gets() { return g_gets; }
-__attribute__((visibility("default"))) const unsigned char* standin_last_put() { return g_lastPut; }
+__attribute__((visibility("default"))) void standin_queue_message() {
+    g_messageWaiting = true;
+}
+__attribute__((visibility("default"))) unsigned standin_releases() {
+    return g_releases;
+}
+__attribute__((visibility("default"))) unsigned standin_gets() {
+    return g_gets;
+}
+__attribute__((visibility("default"))) const unsigned char* standin_last_put() {
+    return g_lastPut;
+}
 }

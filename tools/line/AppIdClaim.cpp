@@ -22,11 +22,13 @@ std::string ClaimDirectory() {
 
 AppIdClaims::AppIdClaims(int firstId) : dir_(ClaimDirectory()) {
     next_ = ((firstId - 1) % kMaxId + kMaxId) % kMaxId + 1;
-    for (int& fd : fds_) fd = -1;
+    for (int& fd : fds_)
+        fd = -1;
 }
 
 AppIdClaims::~AppIdClaims() {
-    for (int id = 1; id <= kMaxId; ++id) Free(id);
+    for (int id = 1; id <= kMaxId; ++id)
+        Free(id);
 }
 
 int AppIdClaims::Claim() {

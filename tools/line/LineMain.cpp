@@ -44,7 +44,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+    g_stop = 1;
+}
 
 void Event(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void Event(const char* fmt, ...) {
@@ -106,8 +108,7 @@ bool ParseCommand(const std::string& text, Command& cmd) {
         cmd.ms = ms;
         return true;
     }
-    if (verb == "refuse-register" && !a.empty() && b.empty() && ParseHex(a, 0xFFFF, v) &&
-        v != 0) {
+    if (verb == "refuse-register" && !a.empty() && b.empty() && ParseHex(a, 0xFFFF, v) && v != 0) {
         cmd.kind = Command::Refuse;
         cmd.code = static_cast<uint16_t>(v);
         return true;
@@ -343,7 +344,8 @@ void Line::Flush(Connection& c) {
 int Line::Run() {
     while (!g_stop) {
         RunCommands();
-        for (auto& c : conns_) Flush(*c);
+        for (auto& c : conns_)
+            Flush(*c);
         std::erase_if(conns_, [](const auto& c) { return c->role == Connection::Done; });
 
         std::vector<pollfd> fds;
@@ -354,8 +356,8 @@ int Line::Run() {
 
         int timeout = -1;
         if (sleeping_) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                wakeAt_ - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt_ - Clock::now());
             timeout = static_cast<int>(std::max<long long>(0, left.count() + 1));
         }
         // Stop signals are blocked everywhere but here, so none can slip in between the
@@ -382,8 +384,19 @@ int Line::Run() {
     return 0;
 }
 
-void Usage() {
-    std::fprintf(stderr, "usage: callbeacon-line [--port N]   (commands on standard input)\n");
+void Usage(FILE* to) {
+    std::fputs(
+        "usage: callbeacon-line [--port N]     listens on 127.0.0.1:N (default 5031)\n"
+        "commands on standard input, one per line:\n"
+        "  ring PLCI CALLED CALLING   incoming call (PLCI hex, numbers as digits, - for none)\n"
+        "  hangup PLCI REASON         disconnect (hex; 349A: answered elsewhere)\n"
+        "  sleep MS                   wait before the next command\n"
+        "  refuse-register CODE       refuse the next registration (hex)\n"
+        "ring and hangup wait for a registered application that sent LISTEN_REQ.\n"
+        "~/.capi20rc for libcapi20 (with the final newline):\n"
+        "  TRACELEVEL 0\n"
+        "  REMOTE fritzbox 127.0.0.1 N\n",
+        to);
 }
 
 } // namespace
@@ -397,8 +410,11 @@ int main(int argc, char** argv) {
             value = argv[++i];
         else if (arg.rfind("--port=", 0) == 0)
             value = arg.substr(7);
-        else {
-            Usage();
+        else if (arg == "--help" || arg == "-h") {
+            Usage(stdout);
+            return 0;
+        } else {
+            Usage(stderr);
             return 2;
         }
         char* end = nullptr;

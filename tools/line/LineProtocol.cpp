@@ -63,7 +63,9 @@ std::string Hex(uint32_t v, int width) {
 
 } // namespace
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Get16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t Get32(const uint8_t* p) {
     return static_cast<uint32_t>(Get16(p)) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
@@ -73,10 +75,14 @@ Management ClassifyManagement(const uint8_t* payload, size_t length) {
     if (length < 8 || payload[4] != 0x20 || payload[5] != 0x80) return Management::None;
     if (length < 13) return Management::Other;
     switch (Get16(payload + 11)) {
-    case 0: return Management::Register;
-    case 1: return Management::Release;
-    case 2: return Management::GetProfile;
-    default: return Management::Other;
+    case 0:
+        return Management::Register;
+    case 1:
+        return Management::Release;
+    case 2:
+        return Management::GetProfile;
+    default:
+        return Management::Other;
     }
 }
 
