@@ -127,6 +127,7 @@ void CapiBase::Release() {
 }
 
 unsigned CapiBase::GetMessageNonBlocking(const uint8_t** msg) {
+    if (!msg) return kErrIllegalMessage;
     *msg = nullptr;
     if (!bAvailable || !bRegistered) return kErrIllegalApplId;
 #ifdef _WIN32
@@ -148,6 +149,7 @@ unsigned CapiBase::GetMessageNonBlocking(const uint8_t** msg) {
 
 unsigned CapiBase::PutMessage(const uint8_t* msg) {
     if (!bAvailable || !bRegistered) return kErrIllegalApplId;
+    if (!msg) return kErrIllegalMessage;
     const size_t length = static_cast<size_t>(msg[0] | (msg[1] << 8));
     if (length < 8 || length > kSendBufferSize) return kErrIllegalMessage;
     // The library copies a fixed amount from the pointer, not the message's length.
