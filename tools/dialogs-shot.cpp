@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the call history and the phone book with realistic data, deleted rows shown:
-//   xvfb-run -a -s "-screen 0 1280x800x24" build/tools/cb-dialogs-shot docs
+//   xvfb-run -a -s "-screen 0 1280x800x24" build/tools/cb-dialogs-shot docs [editor.png]
 #include "db/Anruf.h"
 #include "db/CBase.h"
 #include "ui/Anrufer.h"
+#include "ui/Editor.h"
 #include "ui/Teilnehmer.h"
 
 #include <QApplication>
@@ -112,6 +113,18 @@ int main(int argc, char** argv) {
     {
         TDlgTeilnehmer dlg(nullptr);
         Shoot(dlg, dlg.List(), (out / "telefonbuch.png").string());
+    }
+    if (argc > 2) {
+        TDlgEditor editor(nullptr);
+        tAnruf anruf;
+        LoadEntry(anruf, 0);
+        anruf.sInfo = "Kunde seit 1998\r\nR\xFC" "ckruf bitte vormittags";
+        editor.SetRecord(anruf, true);
+        editor.show();
+        QApplication::processEvents();
+        const std::string file = std::filesystem::absolute(argv[2]).string();
+        if (!editor.grab().save(QString::fromStdString(file))) return 1;
+        std::printf("%s\n", file.c_str());
     }
     std::filesystem::current_path(out);
     std::filesystem::remove_all(work);

@@ -86,11 +86,11 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
     ShowDeleted->setObjectName(QStringLiteral("ShowDeleted"));
     ShowDeleted->setGeometry(9, 9, 131, 17);
     // The buttons sit in a 428-pixel panel at the right end of the bottom panel.
-    const int rechts = kBreite - 428;
-    auto button = [unten, rechts](const char* text, const char* name, int x) {
+    constexpr int kRechts = kBreite - 428;
+    auto button = [unten](const char* text, const char* name, int x) {
         auto* b = new QPushButton(QString::fromUtf8(text), unten);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(rechts + x, 7, 75, 25);
+        b->setGeometry(kRechts + x, 7, 75, 25);
         b->setAutoDefault(false);
         return b;
     };
