@@ -171,6 +171,7 @@ void TKVPicture::Progress(TProgressStage stage, int percent, bool redrawNow,
 // ---------------------------------------------------------------------------------------------
 // TKVImage
 
+// Qt has no form streaming and so no replicatable style to set; copies are made in code.
 TKVImage::TKVImage(QWidget* owner) : QWidget(owner) {
     picture.OnChange = [this] { HandlePictureChange(); };
     picture.OnProgress = [this](TProgressStage stage, int percent, bool redrawNow,
