@@ -21,12 +21,14 @@ using namespace std::chrono_literals;
 class LineEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // Never the user's own configuration, even when the line does not come up.
         home = std::make_unique<cbtest::TempDir>(false);
+        setenv("HOME", home->path().c_str(), 1);
+        cbtest::WriteWholeFile(home->file(".capi20rc"), "TRACELEVEL 0\n");
         line = std::make_unique<cbtest::LineProcess>();
         ASSERT_NE(line->port(), 0) << "callbeacon-line did not start: " << cbtest::LinePath();
         cbtest::WriteWholeFile(home->file(".capi20rc"), "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " +
                                                             std::to_string(line->port()) + "\n");
-        setenv("HOME", home->path().c_str(), 1);
     }
     void TearDown() override {
         line.reset();
@@ -157,6 +159,29 @@ TEST_F(CapiLine, RefusedRegistrationShowsCode1008) {
     CapiBase capi;
     EXPECT_TRUE(CapiStartUp(capi));
     EXPECT_TRUE(capi.bRegistered);
+}
+
+// Kept last: it takes the line down and brings it back on the same port.
+TEST_F(CapiLine, LostLineLooksLikeAnEmptyQueueAndDoesNotKill) {
+    CapiBase capi;
+    ASSERT_TRUE(CapiStartUp(capi));
+    ASSERT_NE(WaitForMessage(capi, CAPI_LISTEN_CONF), nullptr);
+    const int port = Line().port();
+    g_env->line.reset();
+
+    const uint8_t* msg = nullptr;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(capi.GetMessageNonBlocking(&msg), CapiBase::kErrQueueEmpty);
+    // The library's second put into the closed connection raises SIGPIPE.
+    unsigned rc = 0;
+    for (int i = 0; i < 3; ++i)
+        rc = capi.SendAlertReq(0x101);
+    EXPECT_NE(rc, 0u);
+    CapiShutdown(capi);
+    EXPECT_FALSE(capi.bRegistered);
+
+    g_env->line = std::make_unique<cbtest::LineProcess>(port);
+    EXPECT_NE(Line().port(), 0);
 }
 
 } // namespace

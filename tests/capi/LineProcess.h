@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <netinet/in.h>
 #include <string>
@@ -21,9 +22,12 @@
 
 namespace cbtest {
 
+// CTest names the build directory; run by hand, the test lives in its tests/ folder.
 inline std::string LinePath() {
-    const char* dir = std::getenv("CB_BUILD_DIR");
-    return std::string(dir ? dir : ".") + "/callbeacon-line";
+    if (const char* dir = std::getenv("CB_BUILD_DIR")) return std::string(dir) + "/callbeacon-line";
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return (exe.parent_path().parent_path() / "callbeacon-line").string();
 }
 
 // A port nobody listens on right now. Another process may take it before we do; callers retry.
@@ -132,9 +136,16 @@ private:
         {
             std::lock_guard lock(mutex_);
             lines_.clear();
+            ended_ = false;
         }
         reader_ = std::thread([this, fd = fromChild[0]] { ReadLines(fd); });
-        if (WaitFor("listening " + portText)) return true;
+        {
+            // Ends early when the line exits (port taken, binary missing).
+            std::unique_lock lock(mutex_);
+            cv_.wait_for(lock, std::chrono::seconds(10),
+                         [&] { return ended_ || CountLocked("listening " + portText) > 0; });
+            if (CountLocked("listening " + portText) > 0) return true;
+        }
         Stop(); // lost the port to someone else, or the binary is missing
         return false;
     }
@@ -154,6 +165,9 @@ private:
             cv_.notify_all();
         }
         close(fd);
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        cv_.notify_all();
     }
 
     int CountLocked(const std::string& line) const {
@@ -171,6 +185,7 @@ private:
     std::mutex mutex_;
     std::condition_variable cv_;
     std::vector<std::string> lines_;
+    bool ended_ = false;
 };
 
 } // namespace cbtest
