@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/ErrorBox.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -30,6 +31,12 @@ void ShowCapiError(const char* label, unsigned code) {
     char text[64];
     std::snprintf(text, sizeof text, "%s\nCode:%x", label, code);
     cb::ShowErrorBox(text);
+}
+
+std::string WithoutCommas(const char* text) {
+    std::string out(text);
+    out.erase(std::remove(out.begin(), out.end(), ','), out.end());
+    return out;
 }
 
 bool PassesMsnFilter(const char* called) {
@@ -69,7 +76,10 @@ void HandleConnectInd(ICallView& view, ICapiPort& capi, const uint8_t* msg) {
     if (!PassesMsnFilter(ind.szCalled)) return;
 
     if (bServer && pMailServer) {
-        pMailServer->SendText(FormatCallMessage(iMsgSeq, now, ind.szCalling, ind.szCalled).c_str());
+        // A comma from the exchange would shift the fields of the announcement.
+        const std::string calling = WithoutCommas(ind.szCalling);
+        const std::string called = WithoutCommas(ind.szCalled);
+        pMailServer->SendText(FormatCallMessage(iMsgSeq, now, calling.c_str(), called.c_str()).c_str());
         ++iMsgSeq;
     }
 

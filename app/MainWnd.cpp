@@ -11,6 +11,7 @@
 #include "ui/Detail.h"
 #include "ui/Info.h"
 #include "ui/Parameter.h"
+#include "ui/Resources.h"
 #include "ui/Teilnehmer.h"
 
 #include <QCoreApplication>
@@ -34,12 +35,6 @@ private:
     CapiBase& rCapi;
 };
 
-QIcon LoadIcon(const QString& resource) {
-    QIcon icon(resource);
-    if (!icon.isNull() && !icon.availableSizes().isEmpty()) return icon;
-    return QIcon(resource); // SVG icons report no fixed sizes but render all the same
-}
-
 } // namespace
 
 TMainWindow::TMainWindow(const char* capiLibrary)
@@ -47,8 +42,8 @@ TMainWindow::TMainWindow(const char* capiLibrary)
       capi(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary) {
     setWindowTitle(QStringLiteral("ISDN Monitor"));
 
-    TelefonRot = LoadIcon(QStringLiteral(":/icons/telefon_rot.svg"));
-    TelefonWeiss = LoadIcon(QStringLiteral(":/icons/telefon_weiss.svg"));
+    TelefonRot = cb::TelefonRotIcon();
+    TelefonWeiss = cb::TelefonWeissIcon();
 
     trayIcon.SetHint(QStringLiteral("Anrufmonitor"));
     trayIcon.SetIcon(TelefonWeiss);

@@ -36,7 +36,7 @@ int main(int argc, char* argv[]) {
     app.setApplicationDisplayName(QStringLiteral("CallBeacon"));
     Q_INIT_RESOURCE(help);
     InitUiResources();
-    app.setWindowIcon(QIcon(QStringLiteral(":/icons/telefon_weiss.svg")));
+    app.setWindowIcon(cb::ApplicationIcon());
     cb::InstallQtErrorBox();
     cb::CallOnTermSignals([] { QCoreApplication::quit(); });
 

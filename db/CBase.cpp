@@ -3,6 +3,7 @@
 
 #include "CBaseTesting.h"
 #include "platform/Clock.h"
+#include "platform/FileSync.h"
 
 #include <algorithm>
 #include <array>
@@ -514,7 +515,7 @@ bool CBase::Pack() {
         ok = SeekTo(scratch, 0) &&
              std::fwrite(header.data(), 1, header.size(), scratch) == header.size();
     }
-    ok = std::fflush(scratch) == 0 && ok;
+    ok = cb::SyncToDisk(scratch) && ok;
     ok = std::fclose(scratch) == 0 && ok;
     if (!ok) {
         std::remove(kScratchName);

@@ -255,7 +255,8 @@ void TDlgDetail::FormShow() {
     setValue(Strasse, text(Record.sStrasse));
     setValue(Ort, Record.sPlz.empty() ? text(Record.sOrt) : text(Record.sPlz + ' ' + Record.sOrt));
     setValue(Telefon, text(Record.sTelefon));
-    Info->setText(text(Record.sInfo));
+    // The editor stores line breaks of the memo as CR LF.
+    Info->setText(text(Record.sInfo).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 
     const double longitude = LeadingNumber(Record.sLaenge);
     const double latitude = LeadingNumber(Record.sBreite);
