@@ -15,6 +15,8 @@
 #include "ui/Teilnehmer.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -41,6 +43,10 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       capi(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary) {
     setWindowTitle(QStringLiteral("ISDN Monitor"));
+    // Never shown, but dialogs it owns centre on it: give it the screen's working area so
+    // they open centred on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
 
     TelefonRot = cb::TelefonRotIcon();
     TelefonWeiss = cb::TelefonWeissIcon();

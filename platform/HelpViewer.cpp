@@ -2,6 +2,8 @@
 #include "HelpViewer.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPointer>
 #include <QTextBrowser>
 #include <QUrl>
@@ -35,6 +37,11 @@ void ShowHelp(int topic) {
         viewer->setWindowTitle(QStringLiteral("CallBeacon Hilfe"));
         viewer->setOpenExternalLinks(true);
         viewer->resize(640, 520);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = viewer->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            viewer->move(frame.topLeft());
+        }
     }
     viewer->setSource(PageOf(topic));
     viewer->show();

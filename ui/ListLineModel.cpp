@@ -96,8 +96,10 @@ QTreeView* CreateListView(QWidget* parent, TListLineModel* model, const std::vec
 
 QFont DialogFont() {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial"), QStringLiteral("Helvetica")});
+    // Not "MS Sans Serif" first: fontconfig substitutes a much wider face for it on Linux,
+    // which cuts the dates and captions; Liberation Sans has Arial's metrics.
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("Helvetica")});
     font.setPointSize(8);
     return font;
 }
