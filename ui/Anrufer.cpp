@@ -45,11 +45,16 @@ TDlgAnrufer::TDlgAnrufer(QWidget* owner)
                                 QStringLiteral("Anruf von"), QString::fromUtf8("Anruf für"),
                                 QStringLiteral("Ang.")},
                                this);
+    // The list area with its margin above the full-width bottom panel.
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(3, 3, 3, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     Liste = CreateListView(this, Model, kSpalten, QAbstractItemView::ExtendedSelection);
-    layout->addWidget(Liste, 1);
+    const int rand = ListSideMargin(Liste, kBreite, 3);
+    auto* listArea = new QVBoxLayout;
+    listArea->setContentsMargins(rand, 3, rand, 0);
+    listArea->addWidget(Liste);
+    layout->addLayout(listArea, 1);
 
     auto* unten = new QWidget(this);
     unten->setFixedHeight(35);

@@ -3,7 +3,11 @@
 
 #include <QFont>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTreeView>
+
+#include <algorithm>
 
 TListLineModel::TListLineModel(QStringList headers, QObject* parent)
     : QAbstractTableModel(parent), aHeaders(std::move(headers)) {}
@@ -92,6 +96,14 @@ QTreeView* CreateListView(QWidget* parent, TListLineModel* model, const std::vec
         header->resizeSection(int(i), widths[i]);
     }
     return view;
+}
+
+int ListSideMargin(const QTreeView* view, int dialogWidth, int designed) {
+    int needed = view->header()->length() + 2 * view->frameWidth() +
+                 view->verticalScrollBar()->sizeHint().width();
+    if (view->style()->styleHint(QStyle::SH_ScrollView_FrameOnlyAroundContents, nullptr, view))
+        needed += view->style()->pixelMetric(QStyle::PM_ScrollView_ScrollBarSpacing, nullptr, view);
+    return std::clamp((dialogWidth - needed) / 2, 0, designed);
 }
 
 QFont DialogFont() {

@@ -42,6 +42,11 @@ private:
 QTreeView* CreateListView(QWidget* parent, TListLineModel* model, const std::vector<int>& widths,
                           QAbstractItemView::SelectionMode mode);
 
+// The side margin of a list of fixed columns in a dialog of fixed inner width: `designed`
+// where the columns, the list's frame and a vertical scroll bar fit beside it, else what is
+// left, so that the scroll bar of a long list does not cover the last column.
+int ListSideMargin(const QTreeView* view, int dialogWidth, int designed);
+
 // The dialogs' font: a small sans serif of the width the fixed column and control sizes were
 // laid out for (8 points, MS Sans Serif where it exists, else its metric look-alikes).
 QFont DialogFont();

@@ -71,13 +71,18 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
                                 QStringLiteral("Strasse"), QStringLiteral("Plz"),
                                 QStringLiteral("Ort"), QStringLiteral("Telefon")},
                                this);
+    // The list area with its margin above the full-width bottom panel.
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(5, 5, 5, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     Liste = CreateListView(this, Model, kSpalten, QAbstractItemView::SingleSelection);
     Liste->setFrameShape(QFrame::Panel);
     Liste->setFrameShadow(QFrame::Raised);
-    layout->addWidget(Liste, 1);
+    const int rand = ListSideMargin(Liste, kBreite, 5);
+    auto* listArea = new QVBoxLayout;
+    listArea->setContentsMargins(rand, 5, rand, 0);
+    listArea->addWidget(Liste);
+    layout->addLayout(listArea, 1);
 
     auto* unten = new QWidget(this);
     unten->setFixedHeight(39);

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -342,6 +343,20 @@ TEST_F(AnruferTest, KeysAndWindowLimits) {
 
     QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_FALSE(dlg->isVisible());
+}
+
+// A list longer than the window: its scroll bar must leave the "Ang." column visible.
+TEST_F(AnruferTest, ScrollBarLeavesTheLastColumnVisible) {
+    dlgtest::CreatePhoneBook();
+    dlgtest::CreateCallLog();
+    std::vector<Call> calls;
+    for (int i = 0; i < 60; ++i) calls.push_back({1709287200 + 60 * i, "0301", "040999", "J"});
+    dlgtest::AddCalls(calls);
+    Open();
+    ASSERT_TRUE(view->verticalScrollBar()->isVisible());
+    EXPECT_EQ(dlg->width(), 618);
+    EXPECT_GE(view->viewport()->width(), view->header()->length());
+    EXPECT_EQ(view->header()->length(), 600);
 }
 
 } // namespace

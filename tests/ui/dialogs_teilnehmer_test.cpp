@@ -13,7 +13,9 @@
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -213,6 +215,19 @@ TEST_F(TeilnehmerTest, EmptyOrMissingPhoneBook) {
     dlg->resize(1000, 50);
     EXPECT_EQ(dlg->width(), 660);
     EXPECT_EQ(dlg->height(), 150);
+}
+
+// A phone book longer than the window: its scroll bar must leave "Telefon" visible.
+TEST_F(TeilnehmerTest, ScrollBarLeavesTheLastColumnVisible) {
+    dlgtest::CreatePhoneBook();
+    std::vector<Entry> entries;
+    for (int i = 0; i < 60; ++i) entries.push_back({"Name" + std::to_string(i), "0301"});
+    dlgtest::AddEntries(entries);
+    Open();
+    ASSERT_TRUE(view->verticalScrollBar()->isVisible());
+    EXPECT_EQ(dlg->width(), 660);
+    EXPECT_GE(view->viewport()->width(), view->header()->length());
+    EXPECT_EQ(view->header()->length(), 640);
 }
 
 } // namespace
