@@ -10,7 +10,11 @@
 
 // Announcements to every workstation of the local network, addressed by slot name.
 //
-// On this platform a slot is one UDP port shared by all slot names: the sender puts each
+// On Windows these are the system's mailslots: the sender opens \\*\mailslot\NAME, which
+// reaches the slot of that name on every machine of the domain or workgroup, the receiver
+// creates \\.\mailslot\NAME on its own machine.
+//
+// Elsewhere a slot is one UDP port shared by all slot names: the sender puts each
 // message into one datagram, sent to the broadcast address of every broadcast-capable IPv4
 // interface that is up and to the loopback network's broadcast address (127.255.255.255, so
 // that every receiver on this machine gets it, not only one of them). The datagram carries
@@ -21,6 +25,8 @@
 constexpr uint32_t MAX_MESSAGE_SIZE = 4000;       // largest block the sender writes
 constexpr uint32_t MAX_SLOT_MESSAGE_SIZE = 4096;  // largest message a receiver takes
 constexpr size_t MAX_SLOT_NAME_LENGTH = 186;      // longer names cannot be opened
+
+#ifndef _WIN32
 constexpr uint16_t DEFAULT_MAIL_PORT = 28183;     // UDP port standing in for the slots
 
 // The port in use: the override if set, else $CALLBEACON_MAILSLOT_PORT if it holds a valid
@@ -31,6 +37,7 @@ void SetMailPortOverride(uint16_t port);
 // Where a send goes right now: the broadcast addresses of the up, broadcast-capable IPv4
 // interfaces, then 127.255.255.255; dotted quads, no duplicates.
 std::vector<std::string> MailBroadcastTargets();
+#endif
 
 // Sender.
 class TMailServer {
@@ -41,7 +48,7 @@ public:
     TMailServer& operator=(const TMailServer&) = delete;
 
     // Closes first; nullptr means "Standard". False (and no slot) for a name over 186
-    // characters or when no socket can be had.
+    // characters or when the platform refuses the slot.
     bool OpenSlot(const char* name);
     bool CloseSlot();
     // Two attempts, sleeping iRetryDelay ms after each failed one; then the block is dropped.
@@ -52,6 +59,9 @@ public:
 
     std::string sSlotName;
     int32_t iRetryDelay = 200;
+#ifdef _WIN32
+    void* hSlot = nullptr; // mailslot file handle; null when not open
+#else
     int hSlot = -1; // socket; -1 when not open
 
 private:
@@ -60,6 +70,7 @@ private:
     uint16_t iPort = 0;
     uint32_t dwSenderId = 0;
     uint32_t dwSendCount = 0;
+#endif
 };
 
 // Receiver.
@@ -71,7 +82,7 @@ public:
     TMailClient& operator=(const TMailClient&) = delete;
 
     // Closes first; nullptr means "Standard". False (and no slot) for a name over 186
-    // characters or when the port cannot be bound.
+    // characters or when the slot cannot be created (the port cannot be bound).
     bool OpenSlot(const char* name);
     bool CloseSlot();
     // Never waits. Copies the oldest waiting message for this slot into `buffer` and returns
@@ -82,6 +93,9 @@ public:
     bool ReadMessage(char* buffer, uint32_t size, uint32_t* pdwRead = nullptr);
 
     std::string sSlotName;
+#ifdef _WIN32
+    void* hSlot = nullptr; // mailslot handle; null when none
+#else
     int hSlot = -1; // socket; -1 when none
 
 private:
@@ -90,4 +104,5 @@ private:
     std::array<uint64_t, 32> aRecentTags{};
     size_t iRecentCount = 0;
     size_t iRecentNext = 0;
+#endif
 };
