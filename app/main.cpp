@@ -38,7 +38,15 @@ int main(int argc, char* argv[]) {
     InitUiResources();
     app.setWindowIcon(cb::ApplicationIcon());
     cb::InstallQtErrorBox();
-    cb::CallOnTermSignals([] { QCoreApplication::quit(); });
+    // Before and after the message loop quit() has no loop to end: a signal that comes while
+    // start-up or shutdown waits in a box or dialog closes what is open, and the loop is skipped.
+    static bool bLoopRunning = false;
+    static bool bEndRequested = false;
+    cb::CallOnTermSignals([] {
+        bEndRequested = true;
+        if (bLoopRunning) QCoreApplication::quit();
+        else QApplication::closeAllWindows();
+    });
 
     // Another CAPI library may be named for a workstation's own driver or for tests.
     const char* capiLibrary = std::getenv("CALLBEACON_CAPI_LIBRARY");
@@ -46,7 +54,11 @@ int main(int argc, char* argv[]) {
         TMainWindow mainWindow(capiLibrary && *capiLibrary ? capiLibrary : nullptr);
         try {
             mainWindow.FormCreate();
-            app.exec();
+            if (!bEndRequested) {
+                bLoopRunning = true;
+                app.exec();
+                bLoopRunning = false;
+            }
             mainWindow.FormDestroy();
         } catch (const std::exception& e) {
             cb::ShowErrorBox(e.what());

@@ -248,6 +248,9 @@ TEST_F(EndToEnd, RefusedRegistrationShowsTheBox) {
     ASSERT_TRUE(WaitUntil([&] { return station.Trace().find("box CAPI Register") != std::string::npos; }, 15000));
     EXPECT_NE(station.Trace().find("box CAPI Register\nCode:1008"), std::string::npos) << station.Trace();
     EXPECT_EQ(station.Count("hint CallBeacon"), 0); // start-up ended before the timer
+    // A session that ends while the box still waits for its click ends the program orderly.
+    EXPECT_EQ(station.app->StopWith(SIGTERM, 15000), 0);
+    EXPECT_NE(ReadWholeFile(station.IniPath()).find("[MSN]"), std::string::npos);
 }
 
 TEST_F(EndToEnd, FreshFolderStartsWithEmptyTables) {
