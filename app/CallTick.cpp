@@ -80,7 +80,9 @@ void HandleConnectInd(ICallView& view, ICapiPort& capi, const uint8_t* msg) {
         const std::string calling = WithoutCommas(ind.szCalling);
         const std::string called = WithoutCommas(ind.szCalled);
         pMailServer->SendText(FormatCallMessage(iMsgSeq, now, calling.c_str(), called.c_str()).c_str());
-        ++iMsgSeq;
+        // A workstation that also receives takes its number from the last announcement read,
+        // which anyone may have sent as the top of the range: wrap rather than overflow.
+        iMsgSeq = static_cast<int32_t>(static_cast<uint32_t>(iMsgSeq) + 1u);
     }
 
     if (bHistory) {

@@ -364,3 +364,29 @@ TEST_F(Tick, ServerAnnouncesPassingCallsWithRisingSequenceNumbers) {
                                                    "1,946684799,0891234,4711"}));
     EXPECT_EQ(iMsgSeq, 2);
 }
+
+TEST_F(Tick, ClientAndServerTogetherWrapTheSequenceNumberTakenFromTheNetwork) {
+    SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 13) % 20000));
+    bClient = true;
+    bServer = true;
+    TMailClient client("DEDOV");
+    TMailServer server("DEDOV");
+    pMailClient = &client;
+    pMailServer = &server;
+    server.SendText(FormatCallMessage(2147483647, 1, "0301234567", "4711").c_str());
+    CAPITimerTick(view, nullptr); // read: the number now sits at the top of the range
+    EXPECT_EQ(iMsgSeq, 2147483647);
+    bClient = false; // the own announcements are not read back here
+    port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
+    port.queue.push_back(MakeConnectInd(0x0102, "4711", "891234"));
+    TickAll();
+    pMailClient = nullptr;
+    pMailServer = nullptr;
+    std::vector<std::string> received;
+    char buffer[200];
+    while (client.ReadMessage(buffer, sizeof buffer)) received.emplace_back(buffer);
+    SetMailPortOverride(0);
+    EXPECT_EQ(received, (std::vector<std::string> {"2147483647,946684799,0301234567,4711",
+                                                   "-2147483648,946684799,0891234,4711"}));
+    EXPECT_EQ(iMsgSeq, -2147483647);
+}
