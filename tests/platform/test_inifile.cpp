@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using cb::CIniFile;
 using cbtest::ReadWholeFile;
@@ -83,6 +84,25 @@ TEST(IniFile, FailedWriteRaisesTheErrorAndLeavesTheFile) {
     int entries = 0;
     for (auto& e : std::filesystem::directory_iterator(dir.path())) { (void)e; ++entries; }
     EXPECT_EQ(entries, 1);
+}
+
+TEST(IniFile, WriteKeepsPermissionsAndWritesThroughALink) {
+    TempDir dir;
+    WriteWholeFile("shared.ini", "[Anruf]\nSekunden=1\n");
+    chmod("shared.ini", 0664);
+    CIniFile(dir.file("shared.ini")).WriteInteger("Anruf", "Sekunden", 3);
+    struct stat st {};
+    ASSERT_EQ(stat("shared.ini", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+
+    ASSERT_EQ(symlink("shared.ini", "link.ini"), 0);
+    CIniFile ini(dir.file("link.ini"));
+    ini.WriteInteger("Anruf", "Sekunden", 2);
+    ASSERT_EQ(lstat("link.ini", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+    EXPECT_EQ(ReadWholeFile("shared.ini"), "[Anruf]\nSekunden=2\n");
+    ASSERT_EQ(stat("shared.ini", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
 }
 
 TEST(IniFile, BinaryAndHugeContentGiveDefaultsWithoutCrash) {
