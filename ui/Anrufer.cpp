@@ -63,10 +63,10 @@ TDlgAnrufer::TDlgAnrufer(QWidget* owner)
         auto* b = new QPushButton(QString::fromUtf8(text), unten);
         b->setObjectName(QLatin1String(name));
         b->setGeometry(x, 6, 75, 25);
-        b->setAutoDefault(false);
         return b;
     };
     BtnSchliessen = button("&Schließen", "BtnSchliessen", 532);
+    // Enter closes unless a button has the focus: that one presses itself (auto-default).
     BtnSchliessen->setDefault(true);
     BtnLoeschen = button("&Löschen", "BtnLoeschen", 451);
     BtnEdit = button("&Edit", "BtnEdit", 370);

@@ -63,11 +63,11 @@ TDlgEditor::TDlgEditor(QWidget* owner)
     BtnOK = new QPushButton(QStringLiteral("&OK"), this);
     BtnOK->setObjectName(QStringLiteral("BtnOK"));
     BtnOK->setGeometry(446, 249, 75, 25);
+    // Enter in a field is OK; on a focused button it presses that button (auto-default).
     BtnOK->setDefault(true);
     BtnAbbruch = new QPushButton(QStringLiteral("&Abbruch"), this);
     BtnAbbruch->setObjectName(QStringLiteral("BtnAbbruch"));
     BtnAbbruch->setGeometry(365, 249, 75, 25);
-    BtnAbbruch->setAutoDefault(false);
 
     connect(BtnOK, &QPushButton::clicked, this, &TDlgEditor::BtnOKClick);
     connect(BtnAbbruch, &QPushButton::clicked, this, &TDlgEditor::BtnAbbruchClick);

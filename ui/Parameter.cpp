@@ -69,10 +69,10 @@ TDlgParameter::TDlgParameter(QWidget* owner)
     BtnAbbruch = new QPushButton(QStringLiteral("&Abbruch"), this);
     BtnAbbruch->setObjectName(QStringLiteral("BtnAbbruch"));
     BtnAbbruch->setGeometry(width() - 162, height() - 34, 75, 25);
-    BtnAbbruch->setAutoDefault(false);
     BtnOk = new QPushButton(QStringLiteral("&OK"), this);
     BtnOk->setObjectName(QStringLiteral("BtnOk"));
     BtnOk->setGeometry(width() - 82, height() - 34, 75, 25);
+    // Enter in a field is OK; on a focused button it presses that button (auto-default).
     BtnOk->setDefault(true);
     connect(BtnOk, &QPushButton::clicked, this, &TDlgParameter::BtnOkClick);
     connect(BtnAbbruch, &QPushButton::clicked, this, &TDlgParameter::BtnAbbruchClick);
@@ -187,7 +187,6 @@ void TDlgParameter::BuildPages() {
     Anrufe->setToolTip(QStringLiteral("Anteil gelöschter Datensätze in\nder Anruferdatenbank"));
     BtnReorg = new QPushButton(QStringLiteral("Bereinigen"), datenbank);
     BtnReorg->setObjectName(QStringLiteral("BtnReorg"));
-    BtnReorg->setAutoDefault(false);
     BtnReorg->setFixedSize(75, 25);
     connect(BtnReorg, &QPushButton::clicked, this, &TDlgParameter::BtnReorgClick);
 

@@ -96,10 +96,10 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
         auto* b = new QPushButton(QString::fromUtf8(text), unten);
         b->setObjectName(QLatin1String(name));
         b->setGeometry(kRechts + x, 7, 75, 25);
-        b->setAutoDefault(false);
         return b;
     };
     BtnSchliessen = button("&Schließen", "BtnSchliessen", 347);
+    // Enter closes unless a button has the focus: that one presses itself (auto-default).
     BtnSchliessen->setDefault(true);
     BtnEdit = button("&Edit", "BtnEdit", 267);
     BtnNeu = button("&Neu", "BtnNeu", 187);

@@ -345,6 +345,25 @@ TEST_F(AnruferTest, KeysAndWindowLimits) {
     EXPECT_FALSE(dlg->isVisible());
 }
 
+// Enter presses the focused button; only from elsewhere does it close the dialog.
+TEST_F(AnruferTest, EnterOnTheFocusedLoeschenDeletes) {
+    dlgtest::CreatePhoneBook();
+    dlgtest::CreateCallLog();
+    dlgtest::AddCalls(FiveCalls());
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&*dlg));
+    Click(0);
+    Button("BtnLoeschen")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Button("BtnLoeschen"), Qt::Key_Return);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 4), 0);
+    EXPECT_EQ(view->model()->rowCount(), 4);
+
+    view->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible());
+}
+
 // A list longer than the window: its scroll bar must leave the "Ang." column visible.
 TEST_F(AnruferTest, ScrollBarLeavesTheLastColumnVisible) {
     dlgtest::CreatePhoneBook();

@@ -133,6 +133,25 @@ TEST_F(EditorTest, EscapeAndAbbruchReturnTheRecordUnconfirmed) {
     }
 }
 
+// Enter presses the button that has the focus; back in a field, it is OK again.
+TEST_F(EditorTest, EnterOnTheFocusedAbbruchCancels) {
+    const tAnruf out = RunEditor(Sample(), true, [](TDlgEditor* e) {
+        EditOf(e, "Name")->setText(QStringLiteral("geändert"));
+        auto* abbruch = e->findChild<QPushButton*>("BtnAbbruch");
+        abbruch->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(abbruch, Qt::Key_Return);
+    });
+    EXPECT_FALSE(out.bOk);
+    EXPECT_EQ(out.sName, "M\xFCller");
+
+    const tAnruf ok = RunEditor(Sample(), true, [](TDlgEditor* e) {
+        e->findChild<QPushButton*>("BtnAbbruch")->setFocus(Qt::TabFocusReason);
+        EditOf(e, "Name")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(EditOf(e, "Name"), Qt::Key_Return);
+    });
+    EXPECT_TRUE(ok.bOk);
+}
+
 TEST_F(EditorTest, OkWithEveryFieldEmpty) {
     const tAnruf out = RunEditor(Sample(), true, [](TDlgEditor* e) {
         for (QLineEdit* edit : e->findChildren<QLineEdit*>()) edit->clear();

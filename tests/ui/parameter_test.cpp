@@ -142,6 +142,34 @@ TEST_F(ParameterTest, EnterIsOkAndEscIsAbbruch) {
     }
 }
 
+// Enter presses the button that has the focus: Abbruch cancels, Bereinigen packs and stays.
+TEST_F(ParameterTest, EnterOnAFocusedButtonPressesThatButton) {
+    {
+        TDlgParameter dlg(nullptr);
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        dlg.NetzwerkClient->setChecked(true);
+        dlg.BtnAbbruch->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(dlg.BtnAbbruch, Qt::Key_Return);
+        EXPECT_EQ(dlg.result(), QDialog::Rejected);
+        EXPECT_FALSE(bClient);
+    }
+    {
+        TDlgParameter dlg(nullptr);
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        int packs = 0;
+        QObject::connect(dlg.BtnReorg, &QPushButton::clicked, [&packs]() { ++packs; });
+        dlg.TabControl->setCurrentIndex(2);
+        dlg.NetzwerkClient->setChecked(true);
+        dlg.BtnReorg->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(dlg.BtnReorg, Qt::Key_Return);
+        EXPECT_EQ(packs, 1);
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_FALSE(bClient);
+    }
+}
+
 TEST_F(ParameterTest, AlleNummernSwitchesTheRowsWithoutClearingThem) {
     bAlle = true;
     abZeige[6] = true;
