@@ -184,6 +184,8 @@ TDlgDetail::TDlgDetail(QWidget* owner) : QDialog(owner) {
 
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
+    // A coarse timer may fire up to 5 % early, so a 10 s pop-up would close after 9.5 s.
+    Timer->setTimerType(Qt::PreciseTimer);
     connect(Timer, &QTimer::timeout, this, &TDlgDetail::TimerTimer);
 
     FormPlacement = new cb::TFormPlacement(this, QStringLiteral("WndDetail"), false);

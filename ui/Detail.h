@@ -61,7 +61,8 @@ public:
     static constexpr long double kLatSpan = 8.265L;
 
     // Longest auto-close interval, about 23 days. A Qt timer holds an int of milliseconds, and
-    // Qt's coarse timers round long intervals to whole seconds, which must not overflow either.
+    // Qt's coarser timer types round long intervals to whole seconds, which must not overflow
+    // either.
     static constexpr int kMaxIntervalMs = 2000000000;
 
 protected:
