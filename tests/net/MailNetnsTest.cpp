@@ -128,6 +128,9 @@ TEST(MailAcrossHosts, AnnouncementCrossesTheLinkAsBroadcast) {
 
     const std::string& a = hosts.nsA;
     const std::string& b = hosts.nsB;
+    // Inside a chroot the namespaces can be made but not entered (ip cannot remount /).
+    if (Shell("ip -n " + a + " link set lo up") != 0)
+        GTEST_SKIP() << "network namespaces cannot be entered here; the cross-host test did not run";
     ASSERT_EQ(Shell("ip link set " + hosts.vethA + " netns " + a), 0);
     ASSERT_EQ(Shell("ip link set " + hosts.vethB + " netns " + b), 0);
     // Host A's address without an explicit broadcast, host B's with one: both ways are common.
