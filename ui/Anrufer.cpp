@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Anrufer.h"
 
+#include "ui/Placement.h"
+
 #include "app/Settings.h"
 #include "db/Anruf.h"
 #include "db/CBase.h"
@@ -109,10 +111,7 @@ TDlgAnrufer::TDlgAnrufer(QWidget* owner)
 }
 
 void TDlgAnrufer::FormCreate() {
-    if (bPosSpeichern) {
-        FormPlacement->SetIniFileName(QString::fromStdString(SettingsFilePath()));
-        FormPlacement->Activate();
-    }
+    ActivatePlacementIfWanted(*FormPlacement);
     bShowDeleted = false;
     FillListe();
 }

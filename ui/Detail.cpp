@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Detail.h"
 
+#include "ui/Placement.h"
+
 #include "app/Settings.h"
 #include "platform/FormPlacement.h"
 #include "ui/kvimage.h"
@@ -204,10 +206,7 @@ QLabel* TDlgDetail::MakeLabel(const char* name, const QString& caption, int left
 }
 
 void TDlgDetail::FormCreate() {
-    if (bPosSpeichern) {
-        FormPlacement->SetIniFileName(QString::fromStdString(SettingsFilePath()));
-        FormPlacement->Activate();
-    }
+    ActivatePlacementIfWanted(*FormPlacement);
     bCentred = !FormPlacement->Active();
     Anzeige->setGeometry(Karte->geometry());
 }

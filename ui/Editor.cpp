@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Editor.h"
 
+#include "ui/Placement.h"
+
 #include "app/Settings.h"
 #include "platform/FormPlacement.h"
 #include "ui/ListLineModel.h"
@@ -77,10 +79,7 @@ TDlgEditor::TDlgEditor(QWidget* owner)
 }
 
 void TDlgEditor::FormCreate() {
-    if (bPosSpeichern) {
-        FormPlacement1->SetIniFileName(QString::fromStdString(SettingsFilePath()));
-        FormPlacement1->Activate();
-    }
+    ActivatePlacementIfWanted(*FormPlacement1);
 }
 
 void TDlgEditor::SetRecord(const tAnruf& anruf, bool bErfassen) {

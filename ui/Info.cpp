@@ -5,6 +5,7 @@
 #include "capi/CapiBase.h"
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"
+#include "ui/Placement.h"
 #include "ui/Resources.h"
 
 #include <QFrame>
@@ -97,10 +98,7 @@ TDlgInfo::TDlgInfo(QWidget* owner)
 }
 
 void TDlgInfo::FormCreate() {
-    if (bPosSpeichern) {
-        FormPlacement->SetIniFileName(QString::fromStdString(SettingsFilePath()));
-        FormPlacement->Activate();
-    }
+    ActivatePlacementIfWanted(*FormPlacement);
     ProgrammName->setText(ProgrammName->text() + QString::asprintf("%1.2f", kVersion));
     ProgrammName->adjustSize();
     // The texts read at start-up, as they are; empty without a driver.

@@ -5,6 +5,7 @@
 #include "db/CBase.h"
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"
+#include "ui/Placement.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -248,10 +249,7 @@ void TDlgParameter::BuildPages() {
 }
 
 void TDlgParameter::FormCreate() {
-    if (bPosSpeichern) {
-        FormPlacement->SetIniFileName(QString::fromStdString(SettingsFilePath()));
-        FormPlacement->Activate();
-    }
+    ActivatePlacementIfWanted(*FormPlacement);
     // This correction stays even when the dialog is cancelled.
     if (iSekunden > 99 || iSekunden < 1) iSekunden = 10;
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Teilnehmer.h"
 
+#include "ui/Placement.h"
+
 #include "app/Settings.h"
 #include "db/Anruf.h"
 #include "db/CBase.h"
@@ -138,10 +140,7 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
 }
 
 void TDlgTeilnehmer::FormCreate() {
-    if (bPosSpeichern) {
-        FormPlacement->SetIniFileName(QString::fromStdString(SettingsFilePath()));
-        FormPlacement->Activate();
-    }
+    ActivatePlacementIfWanted(*FormPlacement);
     bShowDeleted = false;
     FillListe();
 }

@@ -1,0 +1,1 @@
+list(APPEND CB_UI_SOURCES Placement.cpp Placement.h)
