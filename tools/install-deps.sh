@@ -7,7 +7,7 @@ packages=(
   g++ make cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev libgl-dev
   libcapi20-3
-  googletest libgtest-dev libbenchmark-dev libshp-dev
+  googletest libgtest-dev libbenchmark-dev libshp-dev libphonenumber-dev
   python3 python3-dbfread python3-dbf gdal-bin
   xvfb xauth x11-apps imagemagick iproute2 procps
   fonts-liberation2 fonts-dejavu-core
