@@ -55,6 +55,7 @@ void CopyDigits(char* dst, const uint8_t* src, size_t count, size_t room) {
 }
 
 constexpr size_t kCalledOffset = 14; // behind header, PLCI and CIP Value
+constexpr uint8_t kTypeInternational = 1;
 
 } // namespace
 
@@ -115,9 +116,15 @@ bool DecodeConnectInd(const uint8_t* msg, size_t available, ConnectInd& out) {
     if (callingThere <= 2) return true;
     const uint8_t* digits = msg + callingOffset + 3;
     const size_t count = callingThere - 2;
+    // Octet 3 bits 7-5: type of number. An international number comes without its access
+    // code: "00" makes it dialable and keeps it apart from German area codes.
+    const bool international = ((msg[callingOffset + 1] >> 4) & 0x07) == kTypeInternational;
     if (digits[0] == '0')
         CopyDigits(out.szCalling, digits, count, 39);
-    else
+    else if (international) {
+        out.szCalling[1] = '0';
+        CopyDigits(out.szCalling + 2, digits, count, 37); // behind "00"
+    } else
         CopyDigits(out.szCalling + 1, digits, count, 38); // behind the "0" already there
     return true;
 }

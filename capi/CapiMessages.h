@@ -33,7 +33,7 @@ uint16_t CommandWord(const uint8_t* msg);
 struct ConnectInd {
     uint32_t dwPlci;
     char szCalled[40];  // the digits as delivered; "" when the structure holds none
-    char szCalling[40]; // national form with a leading 0; "0" when no number came
+    char szCalling[40]; // national form with a leading 0, international with "00"; "0" when none
 };
 
 // `available` is how many bytes behind `msg` may be read at all; for a message taken from the

@@ -80,6 +80,35 @@ TEST(CapiMessages, ConnectIndAsTheExchangeSendsIt) {
     EXPECT_STREQ(ind.szCalling, "0891234");
 }
 
+TEST(CapiMessages, ConnectIndTypeOfNumberGivesThePrefix) {
+    // Octet 3 bits 7-5: 001 international, 010 national, 000 unknown, 100 subscriber.
+    struct Case {
+        uint8_t octet3;
+        const char* digits;
+        const char* expected;
+    } cases[] = {
+        {0x11, "41441234567", "0041441234567"},   // Swiss caller, no longer in Himmelpforten
+        {0x91, "441632960000", "00441632960000"}, // extension bit set makes no difference
+        {0x11, "49221123456", "0049221123456"},   // German number in international form
+        {0x21, "221123456", "0221123456"},
+        {0x01, "221123456", "0221123456"},
+        {0x41, "1234567", "01234567"},
+        {0x11, "0041441234567", "0041441234567"}, // already dialable: as delivered
+    };
+    ConnectInd ind{};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, "4711"),
+                                          NumberStruct({c.octet3, 0x83}, c.digits)),
+                           ind));
+        EXPECT_STREQ(ind.szCalling, c.expected) << int(c.octet3) << " " << c.digits;
+    }
+    // 60 international digits: "00" and the first 37.
+    ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, "4711"),
+                                      NumberStruct({0x11, 0x83}, std::string(60, '4'))),
+                       ind));
+    EXPECT_EQ(std::string(ind.szCalling), "00" + std::string(37, '4'));
+}
+
 TEST(CapiMessages, ConnectIndWithoutNumbers) {
     ConnectInd ind{};
     for (const Bytes& called : {Bytes{0}, NumberStruct({0x81}, "")}) {

@@ -147,6 +147,10 @@ TEST(Line, NumberFormsOnTheWire) {
     line.Send("ring 0301 - -");
     EXPECT_EQ(app.Read(3 + 23), Hex("80 17 00 | 17 00 00 00 02 82 02 80 01 03 00 00 01 00 00 00"
                                     " 00 00 00 00 00 00 00"));
+    // "+" writes an international number: type of number 001, the digits without the "+".
+    line.Send("ring 0401 - +4144");
+    EXPECT_EQ(app.Read(3 + 29), Hex("80 1d 00 | 1d 00 00 00 02 82 03 80 01 04 00 00 01 00 00"
+                                    " 06 11 83 34 31 34 34 00 00 00 00 00 00 00"));
 }
 
 TEST(Line, IdsDifferBetweenLinesRunningAtTheSameTime) {

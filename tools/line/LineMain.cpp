@@ -4,7 +4,8 @@
 //   callbeacon-line [--port N]          listens on 127.0.0.1:N (default 5031)
 //
 // Commands on standard input, one per line, carried out in order:
-//   ring PLCI CALLED CALLING    CONNECT_IND (PLCI hex; numbers as digits, "-" for none)
+//   ring PLCI CALLED CALLING    CONNECT_IND (PLCI hex; numbers as digits, "-" for none;
+//                               a calling number "+41..." goes out as international)
 //   hangup PLCI REASON          DISCONNECT_IND (both hex)
 //   sleep MS                    wait before the next command (the line keeps serving)
 //   refuse-register CODE        the next registration fails with that result (hex)
@@ -389,6 +390,7 @@ void Usage(FILE* to) {
         "usage: callbeacon-line [--port N]     listens on 127.0.0.1:N (default 5031)\n"
         "commands on standard input, one per line:\n"
         "  ring PLCI CALLED CALLING   incoming call (PLCI hex, numbers as digits, - for none)\n"
+        "                             (CALLING +41... : type of number international)\n"
         "  hangup PLCI REASON         disconnect (hex; 349A: answered elsewhere)\n"
         "  sleep MS                   wait before the next command\n"
         "  refuse-register CODE       refuse the next registration (hex)\n"

@@ -124,10 +124,16 @@ std::string ConnectInd(uint16_t msgNumber, uint32_t plci, std::string_view calle
     if (calling.empty()) {
         s += '\0';
     } else {
-        // An exchange sends a national number without its trunk prefix; anything that
-        // already carries the 0 goes out as given, type unknown.
+        // An exchange sends a national number without its trunk prefix and an international
+        // one (written "+41...") without any prefix; anything that already carries the 0
+        // goes out as given, type unknown.
+        char type = calling[0] == '0' ? '\x01' : '\x21';
+        if (calling[0] == '+') {
+            type = '\x11';
+            calling.remove_prefix(1);
+        }
         s += static_cast<char>(calling.size() + 2);
-        s += calling[0] == '0' ? '\x01' : '\x21';
+        s += type;
         s += '\x83'; // presentation allowed, network provided
         s += calling;
     }
