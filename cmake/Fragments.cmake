@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A folder's sources come from its *.cmake fragments, one per unit, each appending explicit
-# file names to the list named by LISTVAR. Builds one library from them (an interface
-# library while a folder has no sources yet).
+# file names to the list named by LISTVAR, and any outside libraries their unit needs to
+# _links. Builds one library from them (an interface library while a folder has no sources yet).
 function(cb_library NAME LISTVAR)
   set(${LISTVAR} "")
   set(_links "")
@@ -28,7 +28,7 @@ function(cb_library NAME LISTVAR)
   if(${LISTVAR})
     add_library(${NAME} STATIC ${${LISTVAR}})
     target_include_directories(${NAME} PUBLIC ${CMAKE_SOURCE_DIR})
-    target_link_libraries(${NAME} PUBLIC ${ARGN} PRIVATE cb_warnings)
+    target_link_libraries(${NAME} PUBLIC ${ARGN} ${_links} PRIVATE cb_warnings)
   else()
     add_library(${NAME} INTERFACE)
     target_include_directories(${NAME} INTERFACE ${CMAKE_SOURCE_DIR})

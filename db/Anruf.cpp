@@ -3,12 +3,14 @@
 
 #include "db/AreaCodes.h"
 #include "db/CBase.h"
+#include "db/NumberDescription.h"
+#include "db/NumberMatch.h"
 #include "platform/ErrorBox.h"
 
 namespace {
 
 constexpr const char* kNotFoundText = "Adressdatenbank konnte nicht gefunden werden";
-// Latin-1, like every table text.
+// Windows-1252, like every table text.
 constexpr const char* kNoNumberText = "Keine Rufnr. \xFC" "bermittelt";
 
 bool OpenPhoneBook(CBase& table) {
@@ -28,6 +30,29 @@ void ReadColumns(const CBase& table, tAnruf& anruf) {
     anruf.sEmail = table.GetField("EMAIL");
     anruf.sFax = table.GetField("FAX");
     anruf.sAPartner = table.GetField("APARTNER");
+}
+
+// The first active entry whose TELEFON is `number` (see NumberFits), or a negative result.
+int64_t FindNumber(CBase& table, const std::string& number) {
+    CNumberFit fit(number);
+    if (fit.Wanted().empty()) return -1;
+    return table.FindIf("TELEFON", [&fit](std::string_view stored) { return fit.Fits(stored); });
+}
+
+// Where the caller is: from the area-code directory for a German landline number (also one
+// written with +49), else a description of the number ("Mobilfunk", "Schweiz") without a
+// position, so the map shows no dot. False, texts empty, when nothing is known.
+bool LookupPlace(const std::string& calling, std::string& place, std::string& plz,
+                 std::string& breite, std::string& laenge) {
+    place.clear();
+    plz.clear();
+    breite.clear();
+    laenge.clear();
+    const std::string digits = NumberDigits(calling);
+    if (!digits.starts_with("00") && LookupAreaCode(digits, place, plz, breite, laenge))
+        return true;
+    place = DescribeNumber(digits);
+    return !place.empty();
 }
 
 } // namespace
@@ -69,9 +94,7 @@ bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& 
 
     ClearEntry(anruf);
     anruf.sGerufener = called;
-    // An empty value would fit the first entry and name the called party after it.
-    if (!called.empty() && table.Find("TELEFON", called, CBase::FindPrefix) >= 0)
-        anruf.sGerufener = table.GetField("NAME");
+    if (FindNumber(table, called) >= 0) anruf.sGerufener = table.GetField("NAME");
 
     if (calling.size() <= 1) {
         anruf.sName = kNoNumberText;
@@ -79,13 +102,13 @@ bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& 
         return false;
     }
 
-    const int64_t found = table.Find("TELEFON", calling, CBase::FindPrefix);
+    const int64_t found = FindNumber(table, calling);
     if (found >= 0) {
         anruf.iRecNo = static_cast<int32_t>(found);
         ReadColumns(table, anruf);
         table.Close();
         std::string place, plz, breite, laenge;
-        if (withArea && LookupAreaCode(calling, place, plz, breite, laenge)) {
+        if (withArea && LookupPlace(calling, place, plz, breite, laenge)) {
             anruf.sAvonOrt = place;
             anruf.sBreite = breite;
             anruf.sLaenge = laenge;
@@ -97,7 +120,7 @@ bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& 
     anruf.sName = calling;
     anruf.sTelefon = calling;
     std::string place, plz, breite, laenge;
-    if (withArea && LookupAreaCode(calling, place, plz, breite, laenge)) {
+    if (withArea && LookupPlace(calling, place, plz, breite, laenge)) {
         anruf.sOrt = place;
         anruf.sAvonOrt = place;
         anruf.sPlz = plz;

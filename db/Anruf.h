@@ -12,7 +12,7 @@ constexpr int32_t kNoRecord = 2147483647;
 // The phone book, in the current directory.
 inline constexpr const char* kPhoneBookFile = "Adressen.dbf";
 
-// One caller/call record. Texts hold the table's bytes (Latin-1); the dialogs convert.
+// One caller/call record. Texts hold the table's bytes (Windows-1252); the dialogs convert.
 struct tAnruf {
     bool bOk = false;            // entry editor: confirmed with OK
     int32_t iRecNo = kNoRecord;  // record number in Adressen.dbf
@@ -34,8 +34,10 @@ struct tAnruf {
 
 // Empties the record for a new lookup or entry; the three area-code members stay.
 void ClearEntry(tAnruf& anruf);
-// Fills the record for a call; true only when the caller is in the phone book.
-// An empty called number is not looked up (it would fit any entry).
+// Fills the record for a call; true only when the caller is in the phone book. An entry
+// fits when its TELEFON is the number (NumberFits: separators ignored, a note may follow).
+// With `withArea` the place comes from the area-code directory, or for numbers it cannot
+// place from DescribeNumber (then without a position).
 bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& called,
                   bool withArea);
 // Fills the record from phone-book entry recNo (deleted or not).

@@ -114,9 +114,10 @@ int RecordLengthOf(const std::vector<Field>& fields) {
 }
 
 // Writes an empty table (header, descriptors, 0x0D, 0x1A) and returns the file open for
-// reading and writing, or null. `header` receives the 32 header bytes written.
+// reading and writing, or null. `header` receives the 32 header bytes written; byte 29 is the
+// code-page mark, which tells other programs how the texts are to be read.
 FILE* WriteEmptyTable(const std::string& fileName, const std::vector<Field>& fields,
-                      std::array<uint8_t, kHeaderSize>& header) {
+                      std::array<uint8_t, kHeaderSize>& header, uint8_t codePageMark) {
     std::remove(fileName.c_str());
     header.fill(0);
     bool memo =
@@ -125,6 +126,7 @@ FILE* WriteEmptyTable(const std::string& fileName, const std::vector<Field>& fie
     StampDate(header.data());
     Put16(&header[8], uint16_t(kDescriptorSize * fields.size() + kHeaderSize + 1));
     Put16(&header[10], uint16_t(RecordLengthOf(fields)));
+    header[29] = codePageMark;
 
     std::vector<uint8_t> bytes(header.begin(), header.end());
     for (const Field& f : fields) {
@@ -168,6 +170,7 @@ struct CBase::Impl {
     std::string sKey;
     bool bSkipDeleted = false;
     std::string sFindValue;
+    uint8_t iCodePageMark = CBase::kWindowsAnsiMark; // for Create
 
     std::vector<uint8_t> aCache;
     uint64_t dwCacheStart = 0;
@@ -356,7 +359,7 @@ bool CBase::Create(const std::string& fileName) {
     if (!widthsOk || RecordLengthOf(layout) > kMaxRecordLength) return false;
     if (fileName.empty() || fileName.size() > size_t(kMaxFileNameLength)) return false;
     std::array<uint8_t, kHeaderSize> header{};
-    FILE* f = WriteEmptyTable(fileName, layout, header);
+    FILE* f = WriteEmptyTable(fileName, layout, header, p->iCodePageMark);
     if (!f) return false;
     ++gWriteGeneration;
     if (std::fclose(f) != 0) return false;
@@ -469,7 +472,8 @@ int CBase::Recall(int64_t recNo) {
 bool CBase::Pack() {
     if (!p->hFile) return false;
     std::array<uint8_t, kHeaderSize> header{};
-    FILE* scratch = WriteEmptyTable(kScratchName, p->aFields, header);
+    // The packed table keeps the mark it had, none included.
+    FILE* scratch = WriteEmptyTable(kScratchName, p->aFields, header, p->aHeader[29]);
     if (!scratch) return false;
     ++gWriteGeneration;
 
@@ -611,4 +615,54 @@ int64_t CBase::Find(std::string_view name, std::string_view value, int mode) {
         p->dwRecNo = current;
     }
     return -1;
+}
+
+int64_t CBase::FindIf(std::string_view name, const std::function<bool(std::string_view)>& fits) {
+    const Field* f = p->Lookup(name);
+    if (!f) {
+        p->dwRecNo = 0;
+        return -2;
+    }
+    if (!p->hFile) return -1;
+
+    const size_t width = f->iWidth;
+    const size_t recLen = size_t(p->RecordLength());
+    const size_t fieldPos = 1 + size_t(f->iOffset);
+    std::array<uint8_t, 256> plain{};
+    // As in Find: fields are looked at in the read-ahead block, only the last record read
+    // lands in the record buffer.
+    p->DropCache();
+    const uint32_t count = p->Count();
+    int64_t lastRead = -1;
+    for (uint32_t i = 0; i < count; ++i) {
+        p->dwRecNo = i;
+        const uint8_t* rec = p->ReadSpan(p->RecordPos(i), recLen);
+        if (!rec) break;
+        lastRead = i;
+        if (p->bSkipDeleted && rec[0] != kActive) continue;
+        const uint8_t* field = rec + fieldPos;
+        if (!p->sKey.empty()) {
+            std::memcpy(plain.data(), field, width);
+            Scramble(plain.data(), width, p->sKey, fieldPos - 1);
+            field = plain.data();
+        }
+        if (fits(UpToNul(std::string_view(reinterpret_cast<const char*>(field), width)))) {
+            p->Load(i);
+            return i;
+        }
+    }
+    if (lastRead >= 0) {
+        uint32_t current = p->dwRecNo;
+        p->Load(uint64_t(lastRead));
+        p->dwRecNo = current;
+    }
+    return -1;
+}
+
+uint8_t CBase::CodePageMark() const {
+    return p->aHeader[29];
+}
+
+void CBase::SetCodePageMark(uint8_t mark) {
+    p->iCodePageMark = mark;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,14 @@ public:
     bool Pack();
     // Record number of the first fit, -1 none, -2 unknown field.
     int64_t Find(std::string_view name, std::string_view value, int mode);
+    // As Find, with `fits` deciding on the field's text (up to a NUL byte, blanks kept).
+    int64_t FindIf(std::string_view name, const std::function<bool(std::string_view)>& fits);
+
+    // Code-page mark (header byte 29) of the open table; 0 when none is set.
+    uint8_t CodePageMark() const;
+    // The mark Create writes; 0x57 (Windows ANSI, Windows-1252) unless set otherwise.
+    void SetCodePageMark(uint8_t mark);
+    static constexpr uint8_t kWindowsAnsiMark = 0x57;
 
 private:
     struct Impl;

@@ -113,6 +113,8 @@ bool ConvertTable(const TableKind& kind, ConversionProgress* progress) {
     Remove(kConversionScratchFile);
     CBase target;
     kind.addFields(target);
+    // The converted table keeps the code-page mark it had; one without gets Windows-1252's.
+    if (!fresh && source.CodePageMark() != 0) target.SetCodePageMark(source.CodePageMark());
     if (!target.Create(kConversionScratchFile)) return false;
 
     auto fail = [&] {

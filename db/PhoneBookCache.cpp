@@ -2,6 +2,7 @@
 #include "db/PhoneBookCache.h"
 
 #include "db/CBase.h"
+#include "db/NumberMatch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,8 +28,7 @@ bool CPhoneBookCache::Load(const std::string& fileName) {
     bLoaded = false;
     bHasTelefon = false;
     aEntries.clear();
-    aIndex.clear();
-    aFound.clear();
+    aByNumber.clear();
 
     CBase table;
     if (!table.Open(fileName)) return false;
@@ -37,7 +37,7 @@ bool CPhoneBookCache::Load(const std::string& fileName) {
 
     const uint32_t count = table.RecCount();
     aEntries.reserve(count);
-    aIndex.reserve(count);
+    aByNumber.reserve(count);
     for (uint32_t n = 0; n < count; ++n) {
         if (table.GoTo(n) != 1) continue; // deleted entries never fit, unreadable ones neither
         Entry entry;
@@ -53,33 +53,22 @@ bool CPhoneBookCache::Load(const std::string& fileName) {
         c.sEmail = table.GetField("EMAIL");
         c.sFax = table.GetField("FAX");
         c.sAPartner = table.GetField("APARTNER");
-        // The search compares the field as stored, blanks included.
-        aIndex.emplace_back(table.GetField("TELEFON", false), static_cast<int32_t>(aEntries.size()));
+        // Record order: the first entry with a number keeps it, as in the table search.
+        std::string digits = NumberDigits(c.sTelefon);
+        if (bHasTelefon && !digits.empty())
+            aByNumber.emplace(std::move(digits), static_cast<int32_t>(aEntries.size()));
         aEntries.push_back(std::move(entry));
     }
     table.Close();
-    std::sort(aIndex.begin(), aIndex.end());
     bLoaded = true;
     return true;
 }
 
-int32_t CPhoneBookCache::FindPrefix(const std::string& value) {
-    if (!bHasTelefon) return -1;
-    // The table search looks for the value up to a NUL byte and at most this long.
-    const std::string prefix = value.substr(0, std::min(value.find('\0'),
-                                                        size_t(CBase::kMaxFindValueLength)));
-    if (auto it = aFound.find(prefix); it != aFound.end()) return it->second;
-    // Every field beginning with `prefix` sorts in one run starting at its lower bound; the
-    // lowest entry index in that run is the first fit in record order.
-    int32_t best = -1;
-    auto it = std::lower_bound(aIndex.begin(), aIndex.end(), prefix,
-                               [](const std::pair<std::string, int32_t>& e, const std::string& p) {
-                                   return e.first < p;
-                               });
-    for (; it != aIndex.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
-        if (best < 0 || it->second < best) best = it->second;
-    aFound.emplace(prefix, best);
-    return best;
+int32_t CPhoneBookCache::FindNumber(const std::string& number) const {
+    const std::string digits = NumberDigits(number);
+    if (digits.empty()) return -1;
+    const auto it = aByNumber.find(digits);
+    return it == aByNumber.end() ? -1 : it->second;
 }
 
 bool CPhoneBookCache::LookupCaller(tAnruf& anruf, const std::string& calling,
@@ -87,16 +76,14 @@ bool CPhoneBookCache::LookupCaller(tAnruf& anruf, const std::string& calling,
     if (!bLoaded) return false;
     ClearEntry(anruf);
     anruf.sGerufener = called;
-    if (!called.empty()) {
-        const int32_t hit = FindPrefix(called);
-        if (hit >= 0) anruf.sGerufener = aEntries[size_t(hit)].Columns.sName;
-    }
+    if (const int32_t hit = FindNumber(called); hit >= 0)
+        anruf.sGerufener = aEntries[size_t(hit)].Columns.sName;
     if (calling.size() <= 1) {
         anruf.sName = kNoNumberText;
         anruf.sTelefon = kNoNumberText;
         return false;
     }
-    const int32_t hit = FindPrefix(calling);
+    const int32_t hit = FindNumber(calling);
     if (hit < 0) {
         anruf.sName = calling;
         anruf.sTelefon = calling;

@@ -31,13 +31,12 @@ private:
         tAnruf Columns; // the ten columns, trailing blanks removed
     };
 
-    // Index into aEntries of the first entry, in record order, whose TELEFON begins with
-    // `prefix`; -1 when none fits.
-    int32_t FindPrefix(const std::string& value);
+    // Index into aEntries of the first entry, in record order, whose TELEFON is `number`
+    // (NumberFits); -1 when none fits.
+    int32_t FindNumber(const std::string& number) const;
 
     bool bLoaded = false;
     bool bHasTelefon = false;
     std::vector<Entry> aEntries;                            // record order
-    std::vector<std::pair<std::string, int32_t>> aIndex;    // raw TELEFON, entry; sorted
-    std::unordered_map<std::string, int32_t> aFound;        // prefix -> FindPrefix result
+    std::unordered_map<std::string, int32_t> aByNumber;     // NumberDigits(TELEFON) -> entry
 };

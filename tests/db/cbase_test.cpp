@@ -78,7 +78,8 @@ TEST_F(CBaseTest, CreateWritesTheDocumentedLayoutByteForByte) {
     EXPECT_EQ(Le32(b, 4), 0u);
     EXPECT_EQ(Le16(b, 8), 97);
     EXPECT_EQ(Le16(b, 10), 24);
-    EXPECT_EQ(b.substr(12, 20), std::string(20, '\0'));
+    // Reserved bytes zero, but for the code-page mark of Windows-1252 in byte 29.
+    EXPECT_EQ(b.substr(12, 20), std::string(17, '\0') + "\x57" + std::string(2, '\0'));
     EXPECT_EQ(b.substr(32, 11), std::string("VORNAME_LA\0", 11));
     EXPECT_EQ(b[43], 'C');
     EXPECT_EQ(uint8_t(b[48]), 20);
@@ -344,7 +345,7 @@ TEST_F(CBaseTest, PackDropsDeletedRecordsInOrder) {
     b = ReadWholeFile("t.dbf");
     ASSERT_EQ(b.size(), 97u + 4 * 16 + 1);
     EXPECT_EQ(uint8_t(b[1]), 131);
-    EXPECT_EQ(b.substr(12, 20), std::string(20, '\0'));
+    EXPECT_EQ(b.substr(12, 20), std::string(17, '\0') + "\x57" + std::string(2, '\0'));
     EXPECT_EQ(uint8_t(b.back()), 0x1A);
 
     for (int i = 0; i < 4; ++i)
@@ -563,3 +564,51 @@ TEST_F(CBaseTest, ConstructorWithNameOpensAndDestructorCloses) {
 }
 
 } // namespace
+
+TEST_F(CBaseTest, CodePageMarkIsWrittenByCreateAndKeptByPack) {
+    for (const uint8_t mark : {uint8_t(0x57), uint8_t(0x03), uint8_t(0x00)}) {
+        CBase db;
+        if (mark != CBase::kWindowsAnsiMark) db.SetCodePageMark(mark);
+        ASSERT_TRUE(MakeSmall(db));
+        EXPECT_EQ(db.CodePageMark(), mark);
+        Add(db, "A", "1");
+        Add(db, "B", "2");
+        ASSERT_EQ(db.Delete(0), 1);
+        ASSERT_TRUE(db.Pack());
+        EXPECT_EQ(uint8_t(ReadWholeFile("t.dbf")[29]), mark) << int(mark);
+        EXPECT_EQ(db.CodePageMark(), mark);
+    }
+    // A mark another program wrote survives a pack too.
+    CBase db;
+    ASSERT_TRUE(MakeSmall(db));
+    db.Close();
+    std::string b = ReadWholeFile("t.dbf");
+    b[29] = char(0x01);
+    WriteWholeFile("t.dbf", b);
+    ASSERT_TRUE(db.Open("t.dbf"));
+    ASSERT_TRUE(db.Pack());
+    EXPECT_EQ(uint8_t(ReadWholeFile("t.dbf")[29]), 0x01);
+}
+
+TEST_F(CBaseTest, FindIfSeesPlainFieldTextAndSkipsDeleted) {
+    CBase db;
+    ASSERT_TRUE(MakeSmall(db));
+    db.SetKey("qorvex");
+    Add(db, "Anna", "1");
+    Add(db, "Bert", "2");
+    Add(db, "Bert", "3");
+    ASSERT_EQ(db.Delete(1), 1);
+    std::vector<std::string> seen;
+    auto isBert = [&seen](std::string_view field) {
+        seen.emplace_back(field);
+        return field.starts_with("Bert");
+    };
+    EXPECT_EQ(db.FindIf("name", isBert), 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Anna      ", "Bert      "})); // descrambled, blanks kept
+    db.SkipDeleted(true);
+    EXPECT_EQ(db.FindIf("NAME", isBert), 2);
+    EXPECT_EQ(db.GetField("TEL"), "3");
+    EXPECT_EQ(db.FindIf("NAME", [](std::string_view) { return false; }), -1);
+    EXPECT_EQ(db.RecNo(), 2u);
+    EXPECT_EQ(db.FindIf("NOPE", isBert), -2);
+}

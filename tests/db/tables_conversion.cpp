@@ -319,3 +319,33 @@ TEST_F(ConversionTest, TableCutShortKeepsTheRecordsItHolds) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ConversionTest, ConvertedTablesKeepTheirCodePageMark) {
+    // python-dbf marks its tables itself; that mark stays.
+    RunPython(kOldTablesScript);
+    const char pythonMark = cbtest::ReadWholeFile("RingScan.dbf")[29];
+    ASSERT_NE(pythonMark, 0);
+    TakeOverLegacyTableNames();
+    ASSERT_EQ(ConvertTables(nullptr), 0);
+    EXPECT_EQ(cbtest::ReadWholeFile(kPhoneBookFile)[29], pythonMark);
+
+    // An old table without a mark gets Windows-1252's, as every new table does.
+    fs::remove(kPhoneBookFile);
+    fs::remove(kCallLogFile);
+    {
+        CBase old;
+        old.SetCodePageMark(0);
+        old.AddField(0, "ZEIT", 'C', 10, 0);
+        old.AddField(1, "ANRUFER", 'C', 20, 0);
+        old.AddField(2, "GERUFENER", 'C', 20, 0);
+        ASSERT_TRUE(old.Create(kCallLogFile));
+        ASSERT_EQ(cbtest::ReadWholeFile(kCallLogFile)[29], 0);
+    }
+    ASSERT_EQ(ConvertTables(nullptr), 0);
+    EXPECT_EQ(uint8_t(cbtest::ReadWholeFile(kCallLogFile)[29]), CBase::kWindowsAnsiMark);
+    EXPECT_EQ(uint8_t(cbtest::ReadWholeFile(kPhoneBookFile)[29]), CBase::kWindowsAnsiMark);
+}
+
+} // namespace

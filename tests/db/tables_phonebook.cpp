@@ -43,18 +43,102 @@ TEST_F(PhoneBookTest, KnownCallerFillsEveryColumnAndNamesTheCalledParty) {
     EXPECT_TRUE(boxes.texts().empty());
 }
 
-TEST_F(PhoneBookTest, PrefixMatchTakesTrailingWordsButNotBlanksInsideTheNumber) {
-    CreatePhoneBook({{"Blank", "030 1234567"}, {"Wort", "0301234567 privat"}});
+TEST_F(PhoneBookTest, AnEntryFitsOnlyItsOwnNumberWithANoteAfterIt) {
+    CreatePhoneBook({{"Wort", "0301234567 privat"}, {"Blank", "030 1234567"}});
     tAnruf a;
     EXPECT_TRUE(LookupCaller(a, "0301234567", "99", false));
     EXPECT_EQ(a.sName, "Wort");
-    EXPECT_EQ(a.iRecNo, 1);
+    EXPECT_EQ(a.iRecNo, 0);
     EXPECT_EQ(a.sGerufener, "99");
 
-    CreatePhoneBook({{"Blank", "030 1234567"}});
-    EXPECT_FALSE(LookupCaller(a, "0301234567", "99", false));
-    EXPECT_EQ(a.sName, "0301234567");
-    EXPECT_EQ(a.iRecNo, kNoRecord);
+    // A shorter, different number is somebody else: it used to take the first longer entry.
+    CreatePhoneBook({{"Meier", "0301234567 privat"}, {"Anna", "0302345678"}});
+    for (const char* other : {"030123456", "030", "03012345678"}) {
+        EXPECT_FALSE(LookupCaller(a, other, "0302", false)) << other;
+        EXPECT_EQ(a.sName, other);
+        EXPECT_EQ(a.iRecNo, kNoRecord);
+        EXPECT_EQ(a.sGerufener, "0302"); // the called party neither
+    }
+}
+
+TEST_F(PhoneBookTest, NumbersWrittenByAnotherProgramInEveryCommonForm) {
+    // python-dbf, an independent writer, with the layout of Adressen.dbf.
+    RunPython(
+        // TELEFON wider than ours: the last form needs 22 characters.
+        "t = dbf.Table('Adressen.dbf', 'NAME C(20); TELEFON C(30); INFO C(250); VORNAME C(20); "
+        "STRASSE C(30); PLZORT C(7); ORT C(20); EMAIL C(50); FAX C(20); APARTNER C(20)', "
+        "dbf_type='db3', codepage='cp1252')\n"
+        "t.open(dbf.READ_WRITE)\n"
+        "for name, tel in [('Leer', '030 2345678'), ('Schr\\u00e4g', '030/234 56 78'),\n"
+        "                  ('Plus', '+49 30 2345678'), ('Null', '0049 (30) 2345678 B\\u00fcro'),\n"
+        "                  ('Schweiz', '+41 44 123 45 67'), ('Kurz', '030 234567')]:\n"
+        "    t.append((name, tel, '', '', '', '', '', '', '', ''))\n"
+        "dbf.delete(t[0])\n"
+        "t.close()\n");
+    tAnruf a;
+    // The first active entry of the four forms is the one named.
+    EXPECT_TRUE(LookupCaller(a, "0302345678", "1", false));
+    EXPECT_EQ(a.sName, "Schr\xE4g");
+    EXPECT_EQ(a.sTelefon, "030/234 56 78"); // the stored text is never changed
+    EXPECT_EQ(a.iRecNo, 1);
+    for (int rec : {2, 3}) {
+        CBase t;
+        ASSERT_TRUE(t.Open(kPhoneBookFile));
+        ASSERT_EQ(t.Delete(rec - 1), 1); // the earlier forms away: the next form names the call
+        t.Close();
+        EXPECT_TRUE(LookupCaller(a, "0302345678", "1", false)) << rec;
+        EXPECT_EQ(a.iRecNo, rec);
+    }
+    EXPECT_EQ(a.sTelefon, "0049 (30) 2345678 B\xFCro");
+    // In international form, as an exchange may deliver a German number.
+    EXPECT_TRUE(LookupCaller(a, "0049302345678", "1", false));
+    EXPECT_EQ(a.sName, "Null");
+    EXPECT_TRUE(LookupCaller(a, "0041441234567", "1", false));
+    EXPECT_EQ(a.sName, "Schweiz");
+    // Each number names its own entry, and a shorter, different one is unknown.
+    EXPECT_TRUE(LookupCaller(a, "030234567", "1", false));
+    EXPECT_EQ(a.sName, "Kurz");
+    for (const char* other : {"03023456", "030", "03023456789"}) {
+        EXPECT_FALSE(LookupCaller(a, other, "1", false)) << other;
+        EXPECT_EQ(a.sName, other);
+    }
+}
+
+TEST_F(PhoneBookTest, PlacesForeignMobileAndServiceNumbersWithoutAMapPoint) {
+    CreatePhoneBook({{"Zuerich", "+41 44 1234567"}});
+    CreateAreaCodes({{"0221", "K\xF6ln", "50667", "50.9375", "6.9603"},
+                     {"044", "Ganderkesee", "27777", "53.03", "8.54"}});
+    tAnruf a;
+    // Known caller: the entry's own town stays, the map gets no point.
+    a.sBreite = "1";
+    a.sLaenge = "1";
+    EXPECT_TRUE(LookupCaller(a, "0041441234567", "1", true));
+    EXPECT_EQ(a.sAvonOrt, "Schweiz");
+    EXPECT_EQ(a.sOrt, "Ort");
+    EXPECT_EQ(a.sBreite, "");
+    EXPECT_EQ(a.sLaenge, "");
+
+    struct Case {
+        const char* number;
+        const char* ort;
+        const char* plz;
+    } cases[] = {
+        {"00441632960000", "Vereinigtes K\xF6nigreich", ""},
+        {"0049221123456", "K\xF6ln", "50667"}, // German number in international form
+        {"01711234567", "Mobilfunk", ""},
+        {"08001234567", "Kostenlose Servicenummer", ""},
+        {"0221123456", "K\xF6ln", "50667"},
+        {"0891234", "", ""}, // landline the directory does not know: nothing made up
+    };
+    for (const Case& c : cases) {
+        tAnruf u;
+        EXPECT_FALSE(LookupCaller(u, c.number, "1", true)) << c.number;
+        EXPECT_EQ(u.sName, c.number);
+        EXPECT_EQ(u.sOrt, c.ort) << c.number;
+        EXPECT_EQ(u.sAvonOrt, c.ort) << c.number;
+        EXPECT_EQ(u.sPlz, c.plz) << c.number;
+        EXPECT_EQ(u.sBreite.empty(), std::string(c.plz).empty()) << c.number;
+    }
 }
 
 TEST_F(PhoneBookTest, LowerRecordWinsAndDeletedNeverWins) {
@@ -210,7 +294,8 @@ TEST_F(PhoneBookTest, OddLayoutsReadMissingColumnsAsEmptyAndKeepExtraOnes) {
     tAnruf a;
     const std::string longNumber = std::string("0301") + std::string(300, '9');
     EXPECT_FALSE(LookupCaller(a, longNumber, longNumber, false)); // longer than the column
-    EXPECT_TRUE(LookupCaller(a, "030199", "", false));
+    EXPECT_FALSE(LookupCaller(a, "030199", "", false));           // only its beginning
+    EXPECT_TRUE(LookupCaller(a, std::string("0301") + std::string(50, '9'), "", false));
     EXPECT_EQ(a.sName, "Kurz");
     EXPECT_EQ(a.sInfo, "");
     EXPECT_EQ(a.sAPartner, "");

@@ -85,17 +85,21 @@ TEST(PhoneBookCache, SameAsLookupOnTrickyEntries) {
         {"B\xFCro", "0409999", ""},                        // an MSN with a name
         {"Klein", "0301234", "Zoe"},
         {"Null", "0305555", "Nul"},
+        {"Plus", "+49 40 3333 B\xFCro", ""},              // written forms of one number
+        {"Klammer", "0049 (40) 33-33", ""},
+        {"Schweiz", "+41 44 1234567", ""},
     });
     PokeTelefon(9, std::string("030\0" "5555", 8));       // a NUL inside the column
 
     CPhoneBookCache cache;
     ASSERT_TRUE(cache.Load());
-    EXPECT_EQ(cache.EntryCount(), 9u);
+    EXPECT_EQ(cache.EntryCount(), 12u);
     ExpectEquivalent(cache, {"", "0", "1", "03", "030", "0301234", "03012345", "0401111",
                              "0401111 ", "0401111 privat", "040", "040 2222", "0402222",
                              "01234567890123456789", "012345678901234567890", "0409999",
                              "04099990", "0305555", "030 ", "  ", "0301234\xFC",
-                             std::string("030\0" "1234", 8)});
+                             std::string("030\0" "1234", 8), "0403333", "00494033 33",
+                             "+49403333", "0041441234567", "041441234567", "004144123456"});
     EXPECT_TRUE(boxes.texts().empty());
 }
 
@@ -105,10 +109,10 @@ TEST(PhoneBookCache, SameAsLookupOnRandomNumbers) {
     dlgtest::CreatePhoneBook();
     std::mt19937 rng(4711);
     auto number = [&rng](size_t maxLen) {
-        static const char digits[] = "0123 ";
+        static const char digits[] = "00123 /(+49x";
         std::string s;
         const size_t len = rng() % (maxLen + 1);
-        for (size_t i = 0; i < len; ++i) s.push_back(digits[rng() % 5]);
+        for (size_t i = 0; i < len; ++i) s.push_back(digits[rng() % 12]);
         return s;
     };
     std::vector<Entry> entries;

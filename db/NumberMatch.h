@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// How a number written by a person compares with a number as a call delivers it. The phone
+// book lookup and the history list's snapshot both decide through these, so they always name
+// the same caller.
+
+// The digits `text` stands for: blanks, '/', '-', '(', ')' and '.' between digits are passed
+// over, a leading '+' reads as "00", and a leading "0049" (so also "+49") as the trunk prefix
+// "0". The number ends at the first other character; what follows is a note.
+// "0049 (30) 234 56-78 Büro" gives "0302345678".
+std::string NumberDigits(std::string_view text);
+// The same into `digits`, reusing its storage.
+void NumberDigits(std::string_view text, std::string& digits);
+
+// True when the phone-book number `stored` is the number `number`: the same digits, not merely
+// the same beginning. A text without digits fits nothing.
+bool NumberFits(std::string_view stored, std::string_view number);
+
+// NumberFits for one number against many stored numbers, without a new text for each.
+class CNumberFit {
+public:
+    explicit CNumberFit(std::string_view number) : sWanted(NumberDigits(number)) {}
+    bool Fits(std::string_view stored);
+    const std::string& Wanted() const { return sWanted; }
+
+private:
+    std::string sWanted;
+    std::string sScratch;
+};
