@@ -11,21 +11,16 @@
 #include "platform/ErrorBox.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-
-CallSlot aCallSlots[2];
-int32_t iCallSlot = 0;
-bool bAllSeen = true;
-int32_t iMsgSeq = 0;
-int32_t iLastSeq = 2147483647;
-TMailServer* pMailServer = nullptr;
-TMailClient* pMailClient = nullptr;
 
 namespace {
 
 // libcapi20 hands out messages from receive buffers of this size.
 constexpr size_t kCapiReceiveBuffer = CapiBase::kReceiveBufferSize;
+// Datagrams one tick reads at most while looking for an announcement.
+constexpr int kMaxDatagramsPerTick = 256;
 
 void ShowCapiError(const char* label, unsigned code) {
     char text[64];
@@ -46,31 +41,16 @@ bool PassesMsnFilter(const char* called) {
     return false;
 }
 
-// C1 to C5: one announcement from a network server.
-void ReadNetworkCall(ICallView& view) {
-    char buffer[200];
-    uint32_t dwRead = 0;
-    if (!pMailClient->ReadMessage(buffer, sizeof buffer, &dwRead)) return;
-    CallMessage message;
-    // A message without a sequence number or with overlong fields is dropped whole.
-    if (!ParseCallMessage(buffer, dwRead, message)) return;
-    iMsgSeq = message.iSeq;
-    if (iMsgSeq != iLastSeq && bAnruferAnzeigen) {
-        tAnruf anruf;
-        const bool known = LookupCaller(anruf, message.szCalling, message.szCalled, true);
-        if (known || !bBekannte) view.ShowCallerPopup(anruf);
-    }
-    iLastSeq = iMsgSeq;
-}
+} // namespace
 
-void HandleConnectInd(ICallView& view, ICapiPort& capi, const uint8_t* msg) {
+void TCallMonitor::HandleConnectInd(ICallView& view, ICapiPort& capi, const uint8_t* msg) {
     const int32_t now = cb::CurrentUnixTime();
     ConnectInd ind;
     if (!DecodeConnectInd(msg, kCapiReceiveBuffer, ind)) return;
 
     const auto alert = BuildAlertReq(capi.ApplId(), ind.dwPlci);
     if (const unsigned rc = capi.PutMessage(alert.data())) {
-        ShowCapiError("CAPI PutMessage", rc);
+        if (!capi.LineFailed(rc)) ShowCapiError("CAPI PutMessage", rc);
         return;
     }
     if (!PassesMsnFilter(ind.szCalled)) return;
@@ -80,8 +60,7 @@ void HandleConnectInd(ICallView& view, ICapiPort& capi, const uint8_t* msg) {
         const std::string calling = WithoutCommas(ind.szCalling);
         const std::string called = WithoutCommas(ind.szCalled);
         pMailServer->SendText(FormatCallMessage(iMsgSeq, now, calling.c_str(), called.c_str()).c_str());
-        // A workstation that also receives takes its number from the last announcement read,
-        // which anyone may have sent as the top of the range: wrap rather than overflow.
+        // The counter starts anywhere in the range (see InitialMessageSequence): wrap.
         iMsgSeq = static_cast<int32_t>(static_cast<uint32_t>(iMsgSeq) + 1u);
     }
 
@@ -109,7 +88,7 @@ void HandleConnectInd(ICallView& view, ICapiPort& capi, const uint8_t* msg) {
     view.CountCall();
 }
 
-void HandleDisconnectInd(ICapiPort& capi, const uint8_t* msg) {
+void TCallMonitor::HandleDisconnectInd(ICapiPort& capi, const uint8_t* msg) {
     uint32_t plci = 0;
     uint16_t reason = 0;
     if (!DecodeDisconnectInd(msg, kCapiReceiveBuffer, plci, reason)) return;
@@ -121,25 +100,77 @@ void HandleDisconnectInd(ICapiPort& capi, const uint8_t* msg) {
             MarkAnsweredCall(found->iRecNo, found->iZeit, found->sCalling);
     }
     const auto resp = BuildDisconnectResp(capi.ApplId(), plci);
-    if (const unsigned rc = capi.PutMessage(resp.data())) ShowCapiError("CAPI PutMessage", rc);
+    if (const unsigned rc = capi.PutMessage(resp.data()))
+        if (!capi.LineFailed(rc)) ShowCapiError("CAPI PutMessage", rc);
 }
 
-} // namespace
-
-void ResetCallState() {
-    for (CallSlot& slot : aCallSlots) slot = CallSlot {};
-    iCallSlot = 0;
-    bAllSeen = true;
-    iMsgSeq = 0;
-    iLastSeq = 2147483647;
+// C1 to C5: one announcement from a network server.
+void TCallMonitor::ReadNetworkCall(ICallView& view) {
+    CallMessage message;
+    bool parsed = false;
+    // Junk costs nothing but its read: keep reading within this tick until a message that
+    // parses, up to a bound so that a flood cannot hold the tick either.
+    for (int read = 0; read < kMaxDatagramsPerTick && !parsed; ++read) {
+        char buffer[200];
+        uint32_t dwRead = 0;
+        if (!pMailClient->ReadMessage(buffer, sizeof buffer, &dwRead)) return;
+        // A message without a sequence number, with overlong fields or with anything but a
+        // telephone number in its number fields is dropped whole.
+        parsed = ParseCallMessage(buffer, dwRead, message);
+    }
+    if (!parsed) return;
+    // The number received is kept apart from the send counter: a workstation that is server
+    // and client at once must not hand its clients a number they have already seen.
+    if (message.iSeq != iLastSeq && bAnruferAnzeigen) {
+        tAnruf anruf;
+        const bool known = LookupCaller(anruf, message.szCalling, message.szCalled, true);
+        iLastSeq = message.iSeq; // before the pop-up: nested ticks compare with this one
+        if (known || !bBekannte) view.ShowCallerPopup(anruf);
+    }
+    iLastSeq = message.iSeq;
 }
 
-void CAPITimerTick(ICallView& view, ICapiPort* capi) {
+TCallMonitor::TCallMonitor() : iMsgSeq(InitialMessageSequence()) {}
+
+TCallMonitor::~TCallMonitor() {
+    delete pMailClient;
+    delete pMailServer;
+}
+
+void TCallMonitor::SyncMailSlots(const char* slotName) {
+    if (!bServer) {
+        delete pMailServer;
+        pMailServer = nullptr;
+    } else if (!pMailServer) {
+        pMailServer = new TMailServer(slotName);
+    }
+    if (bClient) {
+        if (!pMailClient) pMailClient = new TMailClient(slotName);
+    } else {
+        delete pMailClient;
+        pMailClient = nullptr;
+    }
+}
+
+int32_t InitialMessageSequence() {
+    // Milliseconds of the clock: a restart lands far from where the last run stopped, and
+    // never on the receivers' starting value.
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    const auto seq = static_cast<int32_t>(static_cast<uint64_t>(ms) & 0x7FFFFFFFu);
+    return seq == 2147483647 ? 0 : seq;
+}
+
+void TCallMonitor::CAPITimerTick(ICallView& view, ICapiPort* capi) {
     if (bClient && pMailClient) ReadNetworkCall(view);
     if (!capi) return;
 
     const uint8_t* msg = nullptr;
-    if (capi->GetMessage(&msg) != 0 || !msg) return;
+    if (const unsigned rc = capi->GetMessage(&msg); rc != 0 || !msg) {
+        if (rc != 0 && rc != CapiBase::kErrQueueEmpty) capi->LineFailed(rc);
+        return;
+    }
     // Copy first: nested ticks run while a pop-up is open and take further messages.
     uint8_t copy[kCapiReceiveBuffer];
     std::memcpy(copy, msg, sizeof copy);

@@ -9,9 +9,6 @@
 class TMailServer;
 class TMailClient;
 
-// The call state shared by every tick, nested ones included (a tick showing a pop-up lets
-// further ticks run inside its modal loop).
-
 // A logged call remembered for its disconnect. Besides the record number the slot keeps
 // what identifies the call in the log, so that a mark never lands on another call after the
 // log was packed or converted.
@@ -21,19 +18,6 @@ struct CallSlot {
     int32_t iZeit = 0;
     std::string sCalling;
 };
-
-extern CallSlot aCallSlots[2]; // the last two logged calls
-extern int32_t iCallSlot;      // next entry of aCallSlots to fill
-extern bool bAllSeen;          // no pop-up has closed by itself since the last acknowledgement
-extern int32_t iMsgSeq;        // next sequence number to send; on a client the one just read
-extern int32_t iLastSeq;       // sequence number a client processed last
-
-// The network objects, each present only while its setting is on; owned by the main window.
-extern TMailServer* pMailServer;
-extern TMailClient* pMailClient;
-
-// Back to the state at program start (tests).
-void ResetCallState();
 
 // What a tick does to the world around it: tray icon, pop-up, call counter.
 class ICallView {
@@ -48,6 +32,8 @@ public:
     virtual int ShowCallerPopup(const tAnruf& anruf) = 0;
     // iCallCount + 1 and the tray hint.
     virtual void CountCall() = 0;
+    // A call could not be written to the call log; reason in German. Default: nothing.
+    virtual void CallNotLogged(const std::string& reason) { (void)reason; }
 };
 
 // The CAPI queue as a tick uses it.
@@ -60,8 +46,47 @@ public:
     // Sends one message; the port copies it into a buffer of the size the driver reads.
     virtual unsigned PutMessage(const uint8_t* msg) = 0;
     virtual uint32_t ApplId() const = 0;
+    // Told the error of a failed get or put. True when it means the line itself is gone: the
+    // owner then wins it back and the tick shows no error box.
+    virtual bool LineFailed(unsigned code) {
+        (void)code;
+        return false;
+    }
 };
 
-// One tick of the polling timer: at most one network announcement (client), then at most
-// one CAPI message (capi is null while no CAPI registration is active).
-void CAPITimerTick(ICallView& view, ICapiPort* capi);
+// The call state shared by every tick, nested ones included (a tick showing a pop-up lets
+// further ticks run inside its modal loop), with the tick itself. One exists, owned by the
+// main window.
+class TCallMonitor {
+public:
+    TCallMonitor();
+    ~TCallMonitor();
+    TCallMonitor(const TCallMonitor&) = delete;
+    TCallMonitor& operator=(const TCallMonitor&) = delete;
+
+    // One tick: network announcements (client), then at most one CAPI message (capi is null
+    // while no CAPI registration is active). Announcements that cannot be read as one are
+    // discarded within the tick, so a flood of junk costs no extra ticks; one announcement
+    // is handled per tick.
+    void CAPITimerTick(ICallView& view, ICapiPort* capi);
+
+    // Opens or closes the network objects to match bServer and bClient.
+    void SyncMailSlots(const char* slotName);
+
+    CallSlot aCallSlots[2];          // the last two logged calls
+    int32_t iCallSlot = 0;           // next entry of aCallSlots to fill
+    bool bAllSeen = true;            // no pop-up closed by itself since the last acknowledgement
+    int32_t iMsgSeq = 0;             // next sequence number to send
+    int32_t iLastSeq = 2147483647;   // sequence number a client processed last
+    TMailServer* pMailServer = nullptr; // present only while its setting is on
+    TMailClient* pMailClient = nullptr;
+
+private:
+    void ReadNetworkCall(ICallView& view);
+    void HandleConnectInd(ICallView& view, ICapiPort& capi, const uint8_t* msg);
+    void HandleDisconnectInd(ICapiPort& capi, const uint8_t* msg);
+};
+
+// A send counter that a restarted server does not repeat: the clients compare a number only
+// with the last one they saw, so a server that started again at 0 would lose its first call.
+int32_t InitialMessageSequence();

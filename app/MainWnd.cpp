@@ -3,6 +3,7 @@
 
 #include "app/Settings.h"
 #include "db/Conversion.h"
+#include "db/TableErrors.h"
 #include "net/Mail.h"
 #include "platform/HelpViewer.h"
 #include "platform/Trace.h"
@@ -15,6 +16,7 @@
 #include "ui/Teilnehmer.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QMenu>
@@ -25,23 +27,32 @@ namespace {
 
 const char* const kSlotName = "DEDOV";
 
-// The CAPI queue of the registered application, as the tick takes it.
+// The CAPI queue of the registered application, as the tick takes it. A message taken asks
+// for another tick at once: more may wait where the library reads ahead of its descriptor.
 class CapiPort : public ICapiPort {
 public:
-    explicit CapiPort(CapiBase& capi) : rCapi(capi) {}
-    unsigned GetMessage(const uint8_t** msg) override { return rCapi.GetMessageNonBlocking(msg); }
+    CapiPort(CapiBase& capi, TCapiLine& line, TMainWindow& window)
+        : rCapi(capi), rLine(line), rWindow(window) {}
+    unsigned GetMessage(const uint8_t** msg) override {
+        const unsigned rc = rCapi.GetMessageNonBlocking(msg);
+        if (rc == 0) rWindow.RequestTick();
+        return rc;
+    }
     unsigned PutMessage(const uint8_t* msg) override { return rCapi.PutMessage(msg); }
     uint32_t ApplId() const override { return rCapi.dwApplId; }
+    bool LineFailed(unsigned code) override { return rLine.ReportFailure(code); }
 
 private:
     CapiBase& rCapi;
+    TCapiLine& rLine;
+    TMainWindow& rWindow;
 };
 
 } // namespace
 
 TMainWindow::TMainWindow(const char* capiLibrary)
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      capi(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary) {
+      capi(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary), line(capi) {
     setWindowTitle(QStringLiteral("ISDN Monitor"));
     // Never shown, but dialogs it owns centre on it: give it the screen's working area so
     // they open centred on the screen.
@@ -50,6 +61,7 @@ TMainWindow::TMainWindow(const char* capiLibrary)
 
     TelefonRot = cb::TelefonRotIcon();
     TelefonWeiss = cb::TelefonWeissIcon();
+    TelefonGetrennt = cb::TelefonGetrenntIcon();
 
     trayIcon.SetHint(QStringLiteral("Anrufmonitor"));
     trayIcon.SetIcon(TelefonWeiss);
@@ -70,8 +82,11 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     add("MPunktBeenden", QStringLiteral("Beenden"), &TMainWindow::MPunktBeendenClick);
     trayIcon.SetPopupMenu(pTrayMenu);
 
+    // The timer stays for what has no descriptor to watch (a library without one).
     CAPITimer.setInterval(1000);
     connect(&CAPITimer, &QTimer::timeout, this, &TMainWindow::CAPITimerTimer);
+    connect(&line, &TCapiLine::MessageWaiting, this, &TMainWindow::RequestTick);
+    connect(&line, &TCapiLine::StateChanged, this, &TMainWindow::LineStateChanged);
 }
 
 TMainWindow::~TMainWindow() {
@@ -91,6 +106,11 @@ void TMainWindow::RequestQuit() {
 
 void TMainWindow::FormCreate() {
     TakeOverLegacyTableNames();
+    // A table that is there but unusable ends start-up with a box saying why, untouched.
+    if (!CheckTablesAtStartUp()) {
+        RequestQuit();
+        return;
+    }
     if (TablesNeedConversion()) {
         auto* dialog = new TDlgDBUpdate(this);
         dialog->exec();
@@ -102,16 +122,17 @@ void TMainWindow::FormCreate() {
         }
     }
     LoadSettings();
+    SetMailBroadcastAddresses(sBroadcast);
     trayIcon.SetIcon(TelefonWeiss);
     trayIcon.Show();
     if (!CapiStartUp(capi)) {
         RequestQuit();
         return;
     }
-    if (bServer) pMailServer = new TMailServer(kSlotName);
-    if (bClient) pMailClient = new TMailClient(kSlotName);
+    SyncMailSlots();
     CAPITimer.start();
     iCallCount = 0;
+    line.Start();
     UpdateTrayHint();
 }
 
@@ -119,6 +140,7 @@ void TMainWindow::FormDestroy() {
     if (bDestroyed) return;
     bDestroyed = true;
     CAPITimer.stop();
+    line.Stop();
     CapiShutdown(capi);
     std::exception_ptr saveError;
     try {
@@ -126,14 +148,21 @@ void TMainWindow::FormDestroy() {
     } catch (...) {
         saveError = std::current_exception();
     }
-    delete pMailClient;
-    pMailClient = nullptr;
-    delete pMailServer;
-    pMailServer = nullptr;
+    delete pMailNotifier;
+    pMailNotifier = nullptr;
+    delete monitor.pMailClient;
+    monitor.pMailClient = nullptr;
+    delete monitor.pMailServer;
+    monitor.pMailServer = nullptr;
     if (saveError) std::rethrow_exception(saveError);
 }
 
 void TMainWindow::UpdateTrayHint() {
+    if (!sLineHint.isEmpty()) {
+        trayIcon.SetHint(sLineHint);
+        cb::Trace("hint " + sLineHint.toStdString());
+        return;
+    }
     QString hint = QStringLiteral("CallBeacon");
     if (iCallCount != 0)
         hint += QStringLiteral(" %1%2").arg(iCallCount).arg(iCallCount == 1 ? QStringLiteral(" Anruf")
@@ -145,24 +174,63 @@ void TMainWindow::UpdateTrayHint() {
 void TMainWindow::ResetTray() {
     StopBlinking();
     ShowWhiteIcon();
-    bAllSeen = true;
+    monitor.bAllSeen = true;
     iCallCount = 0;
+    // Acknowledging also clears the note that the line came back; a lost line stays shown.
+    if (line.LineState() != TCapiLine::State::Lost) sLineHint.clear();
     UpdateTrayHint();
 }
 
 void TMainWindow::SyncMailSlots() {
-    if (!bServer) {
-        delete pMailServer;
-        pMailServer = nullptr;
-    } else if (!pMailServer) {
-        pMailServer = new TMailServer(kSlotName);
+    SetMailBroadcastAddresses(sBroadcast);
+    TMailClient* before = monitor.pMailClient;
+    monitor.SyncMailSlots(kSlotName);
+    if (monitor.pMailClient != before || !monitor.pMailClient) {
+        delete pMailNotifier;
+        pMailNotifier = nullptr;
     }
-    if (bClient) {
-        if (!pMailClient) pMailClient = new TMailClient(kSlotName);
+    WatchMailClient();
+}
+
+void TMainWindow::WatchMailClient() {
+    if (pMailNotifier || !monitor.pMailClient || monitor.pMailClient->hSlot < 0) return;
+#ifndef _WIN32
+    pMailNotifier = new QSocketNotifier(monitor.pMailClient->hSlot, QSocketNotifier::Read, this);
+    connect(pMailNotifier, &QSocketNotifier::activated, this, [this] {
+        pMailNotifier->setEnabled(false); // until the tick has read
+        RequestTick();
+    });
+#endif
+}
+
+void TMainWindow::RequestTick() {
+    if (bTickPosted) return;
+    bTickPosted = true;
+    QMetaObject::invokeMethod(this, &TMainWindow::RunTick, Qt::QueuedConnection);
+}
+
+void TMainWindow::RunTick() {
+    bTickPosted = false;
+    if (bDestroyed) return;
+    // Watched again from here on: a nested tick may take what arrives while this one waits.
+    line.Rearm();
+    if (pMailNotifier) pMailNotifier->setEnabled(true);
+    CapiPort port(capi, line, *this);
+    monitor.CAPITimerTick(*this, capi.bRegistered ? &port : nullptr);
+}
+
+void TMainWindow::LineStateChanged(TCapiLine::State state, const QString& detail) {
+    if (state == TCapiLine::State::Lost) {
+        cb::Trace("line lost: " + detail.toStdString());
+        sLineHint = QStringLiteral("CallBeacon - keine Verbindung zur ISDN-Leitung");
+        StopBlinking();
+        trayIcon.SetIcon(TelefonGetrennt);
     } else {
-        delete pMailClient;
-        pMailClient = nullptr;
+        cb::Trace("line back: " + detail.toStdString());
+        sLineHint = QStringLiteral("CallBeacon - Verbindung zur ISDN-Leitung wiederhergestellt");
+        trayIcon.SetIcon(TelefonWeiss);
     }
+    UpdateTrayHint();
 }
 
 void TMainWindow::MPunktAnruferClick() {
@@ -197,10 +265,7 @@ void TMainWindow::MPunktBeendenClick() { QCoreApplication::quit(); }
 
 void TMainWindow::TrayIconClick() { ResetTray(); }
 
-void TMainWindow::CAPITimerTimer() {
-    CapiPort port(capi);
-    CAPITimerTick(*this, bCapiActive ? &port : nullptr);
-}
+void TMainWindow::CAPITimerTimer() { RequestTick(); }
 
 void TMainWindow::StartBlinking() {
     trayIcon.SetAnimate(true);
@@ -211,13 +276,21 @@ void TMainWindow::ShowRedIcon() {
     trayIcon.SetIcon(TelefonRot);
     cb::Trace("icon red");
 }
-void TMainWindow::ShowWhiteIcon() { trayIcon.SetIcon(TelefonWeiss); }
+void TMainWindow::ShowWhiteIcon() {
+    trayIcon.SetIcon(line.LineState() == TCapiLine::State::Lost ? TelefonGetrennt : TelefonWeiss);
+}
 
 int TMainWindow::ShowCallerPopup(const tAnruf& anruf) {
-    cb::Trace("popup " + QString::fromLatin1(anruf.sName.c_str()).toStdString());
+    if (iOpenPopups >= kMaxOpenPopups) {
+        cb::Trace("popup skipped " + QString::fromLatin1(anruf.sName.c_str()).toStdString());
+        return 0;
+    }
+    cb::Trace("popup " + TDlgDetail::TraceText(anruf).toStdString());
     auto* popup = new TDlgDetail(this);
     popup->SetRecord(anruf, true);
+    ++iOpenPopups;
     popup->exec();
+    --iOpenPopups;
     const int tag = popup->Tag();
     delete popup;
     cb::Trace("popup closed " + std::to_string(tag));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/CallTick.h"
+#include "app/CapiLine.h"
 #include "app/TrayIcon.h"
 #include "capi/CapiBase.h"
 
@@ -14,9 +15,15 @@
 
 class QAction;
 class QMenu;
+class QSocketNotifier;
 
-// The hidden main window: owns the CAPI access, the polling timer, the tray icon with its
-// menu and the network objects. It is never shown; the user meets it as the tray icon.
+// The hidden main window: owns the CAPI access and the watch on its line, the call state
+// with its tick, the polling timer, the tray icon with its menu and the network objects. It
+// is never shown; the user meets it as the tray icon.
+//
+// Ticks never run inside the slot of the timer or of a descriptor watch: those only post a
+// tick. A posted tick that opens a modal pop-up or box leaves the timer and the watches
+// free, so further ticks run inside its modal loop.
 class TMainWindow : public QWidget, public ICallView {
     Q_OBJECT
 public:
@@ -43,12 +50,19 @@ public:
     void MPunktBeendenClick();
     void TrayIconClick();
     void CAPITimerTimer();
+    // Posts one tick unless one is already waiting to run.
+    void RequestTick();
 
     int CallCount() const { return iCallCount; }
     TTrayIcon& TrayIcon() { return trayIcon; }
     QMenu* TrayMenu() const { return pTrayMenu; }
     QTimer& Timer() { return CAPITimer; }
     CapiBase& Capi() { return capi; }
+    TCallMonitor& Monitor() { return monitor; }
+    TCapiLine& Line() { return line; }
+    int OpenPopups() const { return iOpenPopups; }
+    // More pop-ups than this open at once are not shown (a flood of announcements).
+    static constexpr int kMaxOpenPopups = 8;
 
     // ICallView
     void StartBlinking() override;
@@ -60,11 +74,21 @@ public:
 
 private:
     void RequestQuit();
+    void RunTick();
+    void LineStateChanged(TCapiLine::State state, const QString& detail);
+    void WatchMailClient();
 
     CapiBase capi;
+    TCapiLine line;
+    TCallMonitor monitor;
+    QSocketNotifier* pMailNotifier = nullptr;
+    bool bTickPosted = false;
+    int iOpenPopups = 0;
+    QString sLineHint; // replaces the hint while the line is lost or just came back
     int32_t iCallCount = 0;
     QIcon TelefonRot;
     QIcon TelefonWeiss;
+    QIcon TelefonGetrennt;
     TTrayIcon trayIcon;
     QMenu* pTrayMenu = nullptr;
     QTimer CAPITimer;

@@ -3,6 +3,7 @@
 
 #include "platform/ExePath.h"
 #include "platform/IniFile.h"
+#include "platform/UserPaths.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +16,7 @@ bool bBekannte = false;
 bool bBlinkend = false;
 bool bClient = false;
 bool bServer = false;
+std::string sBroadcast;
 bool bPosSpeichern = false;
 bool bAlle = true;
 bool abZeige[10] = {};
@@ -28,7 +30,7 @@ std::string& PathOverride() {
     return path;
 }
 
-enum class Kind { Integer, Flag, Number };
+enum class Kind { Integer, Flag, Number, Text };
 
 // One row per key, in the order of reading and writing.
 struct Key {
@@ -48,6 +50,7 @@ std::vector<Key> KeyTable() {
         {"Anruf", "Blinkend", Kind::Flag, &bBlinkend, 0},
         {"Netzwerk", "Client", Kind::Flag, &bClient, 0},
         {"Netzwerk", "Server", Kind::Flag, &bServer, 0},
+        {"Netzwerk", "Broadcast", Kind::Text, &sBroadcast, 0},
         {"Fenster", "PosSpeichern", Kind::Flag, &bPosSpeichern, 0},
         {"MSN", "Alle", Kind::Flag, &bAlle, 1},
     };
@@ -62,7 +65,7 @@ std::vector<Key> KeyTable() {
 
 std::string SettingsFilePath() {
     if (!PathOverride().empty()) return PathOverride();
-    return cb::ReplaceExtensionWithIni(cb::ExecutablePath());
+    return cb::ChooseSettingsFile(cb::ExecutablePath());
 }
 
 void SetSettingsFilePathOverride(const std::string& path) { PathOverride() = path; }
@@ -73,6 +76,7 @@ void ResetSettings() {
         case Kind::Integer: *static_cast<int32_t*>(key.value) = key.iDefault; break;
         case Kind::Flag: *static_cast<bool*>(key.value) = key.iDefault != 0; break;
         case Kind::Number: std::memset(key.value, 0, 25); break;
+        case Kind::Text: static_cast<std::string*>(key.value)->clear(); break;
         }
     }
     bSettingsLoaded = false;
@@ -97,6 +101,9 @@ bool LoadSettings() {
             std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), 24));
             break;
         }
+        case Kind::Text:
+            *static_cast<std::string*>(key.value) = ini.ReadString(key.section, key.name, std::string());
+            break;
         }
     }
     bSettingsLoaded = true;
@@ -118,6 +125,9 @@ bool SaveSettings() {
             ini.WriteString(key.section, key.name,
                             std::string(static_cast<const char*>(key.value),
                                         strnlen(static_cast<const char*>(key.value), 25)));
+            break;
+        case Kind::Text:
+            ini.WriteString(key.section, key.name, *static_cast<const std::string*>(key.value));
             break;
         }
     }

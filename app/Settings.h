@@ -16,6 +16,8 @@ extern bool bBlinkend;          // Blinkend: tray icon blinks instead of turning
 // [Netzwerk]
 extern bool bClient;            // Client: receive calls from a network server (false)
 extern bool bServer;            // Server: announce calls to network clients (false)
+extern std::string sBroadcast;  // Broadcast: addresses the server sends to, comma-separated;
+                                // empty means every interface that can broadcast ("")
 // [Fenster]
 extern bool bPosSpeichern;      // PosSpeichern: dialogs remember their placement (false)
 // [MSN]
@@ -33,7 +35,9 @@ bool SaveSettings();
 // Restores the defaults in memory and clears bSettingsLoaded (program start; tests).
 void ResetSettings();
 
-// The settings file: the executable's path with its extension replaced by ".INI".
+// The settings file: the executable's path with its extension replaced by ".INI" when that
+// folder is writable and the program is not installed, else the user's configuration folder
+// (cb::ChooseSettingsFile).
 std::string SettingsFilePath();
 // Tests point the settings at a file of their own; empty restores the executable's.
 void SetSettingsFilePathOverride(const std::string& path);

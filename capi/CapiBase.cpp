@@ -82,21 +82,24 @@ CapiBase::CapiBase(const char* libraryName) {
     Bind(hCapiDll, "capi20_get_serial_number", CAPI_GET_SERIAL_NUMBER);
     Bind(hCapiDll, "capi20_get_profile", CAPI_GET_PROFILE);
     Bind(hCapiDll, "capi20_isinstalled", CAPI_INSTALLED);
+    Bind(hCapiDll, "capi20_fileno", CAPI_FILENO);
 #endif
     bAvailable = CAPI_REGISTER && CAPI_RELEASE && CAPI_PUT_MESSAGE && CAPI_GET_MESSAGE &&
                  CAPI_WAIT_FOR_SIGNAL && CAPI_GET_MANUFACTURER && CAPI_GET_VERSION &&
                  CAPI_GET_SERIAL_NUMBER && CAPI_GET_PROFILE && CAPI_INSTALLED;
+    bLoaded = bAvailable;
 #ifndef _WIN32
     if (bAvailable) {
         // The library sends without MSG_NOSIGNAL: a line that went away would otherwise kill
         // the program on its next put.
         std::signal(SIGPIPE, SIG_IGN);
         // libcapi20 is installed on every workstation, ISDN or not. Without a reachable
-        // device it stands for a missing driver, as a missing capi2032.dll does on Windows.
+        // device it stands for a missing driver, as a missing capi2032.dll does on Windows;
+        // the library stays loaded for a line that comes up later.
         if (CAPI_INSTALLED() != 0) bAvailable = false;
     }
 #endif
-    if (!bAvailable) Unload();
+    if (!bLoaded) Unload();
 }
 
 CapiBase::~CapiBase() {
@@ -108,6 +111,7 @@ void CapiBase::Unload() {
     if (hCapiDll) CloseLibrary(hCapiDll);
     hCapiDll = nullptr;
     bAvailable = false;
+    bLoaded = false;
     CAPI_REGISTER = nullptr;
     CAPI_RELEASE = nullptr;
     CAPI_PUT_MESSAGE = nullptr;
@@ -118,6 +122,9 @@ void CapiBase::Unload() {
     CAPI_GET_SERIAL_NUMBER = nullptr;
     CAPI_GET_PROFILE = nullptr;
     CAPI_INSTALLED = nullptr;
+#ifndef _WIN32
+    CAPI_FILENO = nullptr;
+#endif
 }
 
 void CapiBase::Release() {
@@ -140,6 +147,8 @@ unsigned CapiBase::GetMessageNonBlocking(const uint8_t** msg) {
     if (rc != 0) return rc;
     unsigned char* p = nullptr;
     rc = CAPI_GET_MESSAGE(dwApplId, &p);
+    // Readable but empty: the line closed the connection (end of stream reads as readable).
+    if (rc == kErrQueueEmpty) return kErrOsResource;
 #endif
     if (rc != 0) return rc;
     if (!p) return kErrQueueEmpty;
@@ -158,6 +167,31 @@ unsigned CapiBase::PutMessage(const uint8_t* msg) {
     return CAPI_PUT_MESSAGE(dwApplId, buffer);
 }
 
+int CapiBase::Fileno() const {
+#ifdef _WIN32
+    return -1;
+#else
+    if (!bRegistered || !CAPI_FILENO) return -1;
+    return CAPI_FILENO(dwApplId);
+#endif
+}
+
+unsigned CapiBase::TryRegister(uint32_t* applId) const {
+    *applId = 0;
+    if (!bLoaded) return kErrNotInstalled;
+#ifndef _WIN32
+    if (const unsigned rc = CAPI_INSTALLED()) return rc;
+#endif
+    unsigned id = 0;
+#ifdef _WIN32
+    const unsigned rc = CAPI_REGISTER(3072, 2, 7, 2048, &id);
+#else
+    const unsigned rc = CAPI_REGISTER(2, 7, 2048, &id);
+#endif
+    if (rc == 0) *applId = id;
+    return rc;
+}
+
 unsigned CapiBase::SendAlertReq(uint32_t dwPlci) {
     return PutMessage(BuildAlertReq(dwApplId, dwPlci).data());
 }
@@ -166,10 +200,10 @@ unsigned CapiBase::SendDisconnectResp(uint32_t dwPlci) {
     return PutMessage(BuildDisconnectResp(dwApplId, dwPlci).data());
 }
 
-bool CapiStartUp(CapiBase& capi) {
-    if (!capi.bAvailable) return true;
-    bCapiActive = true;
+namespace {
 
+// The manufacturer and version texts of the info dialog.
+void ReadIdentity(CapiBase& capi) {
     // Generous, zeroed scratch buffers: a library may write an unterminated text or more
     // than the standard's sizes; only a terminated text of at most 79 characters is kept.
     unsigned char scratch[256] = {};
@@ -203,6 +237,14 @@ bool CapiStartUp(CapiBase& capi) {
     const size_t versionLength = strnlen(text, sizeof szCapiVersion - 1);
     std::memcpy(szCapiVersion, text, versionLength);
     szCapiVersion[versionLength] = '\0';
+}
+
+} // namespace
+
+bool CapiStartUp(CapiBase& capi) {
+    if (!capi.bAvailable) return true;
+    bCapiActive = true;
+    ReadIdentity(capi);
 
     unsigned applId = 0;
 #ifdef _WIN32
@@ -223,6 +265,17 @@ bool CapiStartUp(CapiBase& capi) {
         return false;
     }
     return true;
+}
+
+unsigned CapiAdoptRegistration(CapiBase& capi, uint32_t applId) {
+    capi.bAvailable = true;
+    bCapiActive = true;
+    ReadIdentity(capi);
+    capi.dwApplId = applId;
+    capi.bRegistered = true;
+    const unsigned rc = capi.PutMessage(BuildListenReq(capi.dwApplId).data());
+    if (rc != 0) capi.Release();
+    return rc;
 }
 
 void CapiShutdown(CapiBase& capi) {

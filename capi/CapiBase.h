@@ -31,6 +31,9 @@ public:
     static constexpr unsigned kErrIllegalApplId = 0x1101;
     static constexpr unsigned kErrIllegalMessage = 0x1102;
     static constexpr unsigned kErrQueueEmpty = 0x1104;
+    // The OS failed underneath the library; a line whose connection is gone answers so.
+    static constexpr unsigned kErrOsResource = 0x1108;
+    static constexpr unsigned kErrNotInstalled = 0x1009;
 
 #ifdef _WIN32
     using FnRegister = unsigned(__stdcall*)(unsigned, unsigned, unsigned, unsigned, unsigned*);
@@ -55,10 +58,12 @@ public:
     using FnGetSerialNumber = unsigned char* (*)(unsigned controller, unsigned char* buf);
     using FnGetProfile = unsigned (*)(unsigned controller, unsigned char* buf);
     using FnInstalled = unsigned (*)();
+    using FnFileno = int (*)(unsigned applId);
 #endif
 
     // Loads the library and binds the ten entry points. Missing library, missing name or no
-    // reachable CAPI device leave bAvailable false; nothing is reported.
+    // reachable CAPI device leave bAvailable false; nothing is reported. A library that loaded
+    // but found no device stays loaded (bLoaded) so that the line can be tried again later.
     explicit CapiBase(const char* libraryName = kDefaultLibrary);
     // Releases a registration still held, then unloads the library.
     ~CapiBase();
@@ -66,8 +71,9 @@ public:
     CapiBase& operator=(const CapiBase&) = delete;
 
     // Takes one message off the queue without ever blocking. 0 and *msg pointing at a message
-    // of at most kReceiveBufferSize bytes, valid until the next call; otherwise the CAPI error
-    // (kErrQueueEmpty when nothing is waiting; a lost line also looks like that).
+    // of at most kReceiveBufferSize bytes, valid until the next call; otherwise the CAPI error:
+    // kErrQueueEmpty when nothing is waiting, kErrOsResource when the connection to the line
+    // has closed (readable, yet no message: the end of the stream).
     unsigned GetMessageNonBlocking(const uint8_t** msg);
     // Sends the message (its length from its first two bytes) from a buffer of
     // kSendBufferSize bytes. 0 on success, else the CAPI error.
@@ -76,7 +82,15 @@ public:
     unsigned SendDisconnectResp(uint32_t dwPlci);
     // CAPI_RELEASE when registered; safe to call any number of times.
     void Release();
+    // The descriptor that becomes readable when a message waits, or -1 where the library
+    // does not tell (then the queue is polled).
+    int Fileno() const;
+    // One registration attempt: device check, then CAPI_REGISTER. May block for as long as
+    // the line takes to answer, so the caller runs it away from the GUI thread; touches no
+    // member. 0 and the application id, or the CAPI error.
+    unsigned TryRegister(uint32_t* applId) const;
 
+    bool bLoaded = false;     // library and entry points present, device or not
     bool bAvailable = false;
     bool bRegistered = false;
     void* hCapiDll = nullptr;
@@ -92,6 +106,9 @@ public:
     FnGetSerialNumber CAPI_GET_SERIAL_NUMBER = nullptr;
     FnGetProfile CAPI_GET_PROFILE = nullptr;
     FnInstalled CAPI_INSTALLED = nullptr;
+#ifndef _WIN32
+    FnFileno CAPI_FILENO = nullptr; // optional: not every library has it
+#endif
 
 private:
     void Unload();
@@ -101,6 +118,10 @@ private:
 // program must quit; the error box ("CAPI Register" / "CAPI PutMessage") has then been shown.
 // True otherwise, also when there is no CAPI at all (silently).
 bool CapiStartUp(CapiBase& capi);
+// Completes a registration won by TryRegister (a line that came back): keeps the id, reads
+// the manufacturer and version texts, sends LISTEN_REQ. 0, or the CAPI error of the listen
+// request (the registration is then released again). Shows no box.
+unsigned CapiAdoptRegistration(CapiBase& capi, uint32_t applId);
 // Shutdown: releases the registration exactly once.
 void CapiShutdown(CapiBase& capi);
 // Back to the state at program start: bCapiActive false, texts empty (tests).

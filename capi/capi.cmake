@@ -2,4 +2,5 @@
 list(APPEND CB_CAPI_SOURCES
   CapiBase.cpp CapiBase.h
   CapiMessages.cpp CapiMessages.h
+  CapiConfig.cpp CapiConfig.h
 )

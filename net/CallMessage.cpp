@@ -39,6 +39,14 @@ bool ParseSeq(std::string_view field, int32_t& value) {
     return true;
 }
 
+// A telephone number as the exchange delivers it: digits, '*' and '#'. Anything else would
+// reach the pop-up and the trace as it stands.
+bool IsNumberField(std::string_view field) {
+    for (char c : field)
+        if (!((c >= '0' && c <= '9') || c == '*' || c == '#')) return false;
+    return true;
+}
+
 void CopyNumber(std::string_view field, char (&dest)[40]) {
     std::memcpy(dest, field.data(), field.size());
     dest[field.size()] = '\0';
@@ -65,6 +73,7 @@ bool ParseCallMessage(const char* buf, size_t len, CallMessage& out) {
 
     if (count == 0 || fields[0].size() > kMaxSeqField) return false;
     if (fields[2].size() > kMaxNumberField || fields[3].size() > kMaxNumberField) return false;
+    if (!IsNumberField(fields[2]) || !IsNumberField(fields[3])) return false;
     if (!ParseSeq(fields[0], out.iSeq)) return false;
     std::strcpy(out.szCalling, "0");
     std::strcpy(out.szCalled, "0");

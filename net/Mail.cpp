@@ -142,6 +142,7 @@ constexpr size_t kMaxDatagramSize = kMaxHeaderSize + MAX_SLOT_MESSAGE_SIZE;
 constexpr int kMaxSkippedPerRead = 64;
 
 uint16_t g_portOverride = 0;
+std::vector<uint32_t> g_configuredBroadcasts;
 
 const char* SlotNameOrDefault(const char* name) { return name ? name : kDefaultSlotName; }
 
@@ -166,7 +167,32 @@ sockaddr_in Ipv4Address(uint32_t hostOrderAddress, uint16_t port) {
     return sa;
 }
 
+std::vector<uint32_t> ParseBroadcastList(const std::string& commaSeparated,
+                                         std::vector<std::string>* rejected) {
+    std::vector<uint32_t> addresses;
+    const QStringList parts = QString::fromStdString(commaSeparated).split(QLatin1Char(','));
+    for (const QString& part : parts) {
+        const QString text = part.trimmed();
+        if (text.isEmpty()) continue;
+        QHostAddress address;
+        if (!address.setAddress(text) || address.protocol() != QAbstractSocket::IPv4Protocol) {
+            if (rejected) rejected->push_back(text.toStdString());
+            continue;
+        }
+        const uint32_t value = address.toIPv4Address();
+        if (std::find(addresses.begin(), addresses.end(), value) == addresses.end())
+            addresses.push_back(value);
+    }
+    return addresses;
+}
+
 std::vector<uint32_t> BroadcastAddresses() {
+    if (!g_configuredBroadcasts.empty()) return g_configuredBroadcasts;
+    // Test and demo runs keep every datagram on this machine without touching the settings.
+    if (const char* env = std::getenv("CALLBEACON_BROADCAST"); env && *env) {
+        std::vector<uint32_t> fromEnvironment = ParseBroadcastList(env, nullptr);
+        if (!fromEnvironment.empty()) return fromEnvironment;
+    }
     std::vector<uint32_t> result;
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : interfaces) {
@@ -216,6 +242,12 @@ std::vector<std::string> MailBroadcastTargets() {
     for (uint32_t address : BroadcastAddresses())
         result.push_back(QHostAddress(address).toString().toStdString());
     return result;
+}
+
+std::vector<std::string> SetMailBroadcastAddresses(const std::string& commaSeparated) {
+    std::vector<std::string> rejected;
+    g_configuredBroadcasts = ParseBroadcastList(commaSeparated, &rejected);
+    return rejected;
 }
 
 // --- TMailServer --------------------------------------------------------------------------

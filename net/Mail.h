@@ -34,9 +34,14 @@ constexpr uint16_t DEFAULT_MAIL_PORT = 28183;     // UDP port standing in for th
 uint16_t MailPort();
 // Tests run side by side on ports of their own; 0 removes the override.
 void SetMailPortOverride(uint16_t port);
-// Where a send goes right now: the broadcast addresses of the up, broadcast-capable IPv4
-// interfaces, then 127.255.255.255; dotted quads, no duplicates.
+// Where a send goes right now: the configured addresses when some are set, else the broadcast
+// addresses of the up, broadcast-capable IPv4 interfaces, then 127.255.255.255; dotted quads,
+// no duplicates.
 std::vector<std::string> MailBroadcastTargets();
+// The broadcast addresses a sender uses instead of every interface's: IPv4 dotted quads
+// separated by commas (blanks allowed). Empty restores every interface. Entries that are not
+// an IPv4 address are left out; returns those left out so the caller can tell the user.
+std::vector<std::string> SetMailBroadcastAddresses(const std::string& commaSeparated);
 #endif
 
 // Sender.

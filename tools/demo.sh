@@ -47,7 +47,8 @@ script | build/callbeacon-line --port "$port" > "$data/line.log" &
 line_pid=$!
 trap cleanup EXIT
 
-run=(env HOME="$data/home" "$root/build/callbeacon")
+# Announcements, should the settings turn on the server, stay on this machine.
+run=(env HOME="$data/home" CALLBEACON_BROADCAST=127.255.255.255 "$root/build/callbeacon")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No desktop found: running on a virtual display; screenshots go to demo-data/screen.png."
   (cd "$data" && xvfb-run -a -s "-screen 0 1024x768x24" bash -c '

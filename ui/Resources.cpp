@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Resources.h"
 
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+#include <QPixmap>
 #include <QString>
 
 // Q_INIT_RESOURCE must not be used inside a namespace.
@@ -30,5 +34,33 @@ QIcon IconOfSizes(const char* name) {
 QIcon TelefonWeissIcon() { return IconOfSizes("telefon_weiss"); }
 QIcon TelefonRotIcon() { return IconOfSizes("telefon_rot"); }
 QIcon ApplicationIcon() { return IconOfSizes("callbeacon"); }
+
+QIcon TelefonGetrenntIcon() {
+    InitUiResources();
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        QImage image(QStringLiteral(":/icons/telefon_weiss_%1.png").arg(size));
+        if (image.isNull()) continue;
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        // Greyed and faded, so the telephone reads as out of service even in a small tray.
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int grey = qGray(line[x]) / 2 + 64;
+                line[x] = qRgba(grey, grey, grey, qAlpha(line[x]) * 3 / 4);
+            }
+        }
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal width = qMax(2.0, size / 8.0);
+        const qreal inset = width;
+        painter.setPen(QPen(QColor(200, 0, 0), width, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(inset, inset), QPointF(size - inset, size - inset));
+        painter.drawLine(QPointF(size - inset, inset), QPointF(inset, size - inset));
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
 
 } // namespace cb

@@ -18,5 +18,7 @@ namespace cb {
 QIcon TelefonWeissIcon();
 QIcon TelefonRotIcon();
 QIcon ApplicationIcon();
+// No connection to the line: the idle telephone greyed and crossed out.
+QIcon TelefonGetrenntIcon();
 
 } // namespace cb

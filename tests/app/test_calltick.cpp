@@ -17,6 +17,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -108,13 +109,14 @@ public:
 struct Tick : ::testing::Test {
     cbtest::TempDir dir;
     cbtest::ErrorBoxCapture boxes;
+    TCallMonitor monitor;
     ScriptedPort port;
     RecordingView view;
     int64_t now = 946684799; // 1999-12-31 23:59:59 UTC
 
     void SetUp() override {
         ResetSettings();
-        ResetCallState();
+        monitor.iMsgSeq = 0; // the numbers below start where a test can predict them
         cb::SetClockOverride([this] { return now; });
         CBase book;
         AddPhoneBookFields(book);
@@ -131,7 +133,7 @@ struct Tick : ::testing::Test {
     void TearDown() override { cb::SetClockOverride({}); }
 
     void TickAll() {
-        while (!port.queue.empty()) CAPITimerTick(view, &port);
+        while (!port.queue.empty()) monitor.CAPITimerTick(view, &port);
     }
     std::vector<std::vector<std::string>> LogRows() {
         CBase log;
@@ -151,15 +153,15 @@ struct Tick : ::testing::Test {
 
 TEST_F(Tick, IncomingCallIsAlertedLoggedShownAndCounted) {
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
-    CAPITimerTick(view, &port);
+    monitor.CAPITimerTick(view, &port);
 
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(port.sent[0], (Message {13, 0, 7, 0, 0x01, 0x80, 1, 0, 0x01, 0x01, 0, 0, 0}));
     ASSERT_EQ(LogRows().size(), 1u);
     EXPECT_EQ(LogRows()[0], (std::vector<std::string> {"946684799 ", "0301234567", "4711", " ", "active"}));
-    EXPECT_EQ(aCallSlots[0].dwPlci, 0x0101u);
-    EXPECT_EQ(aCallSlots[0].iRecNo, 0);
-    EXPECT_EQ(iCallSlot, 1);
+    EXPECT_EQ(monitor.aCallSlots[0].dwPlci, 0x0101u);
+    EXPECT_EQ(monitor.aCallSlots[0].iRecNo, 0);
+    EXPECT_EQ(monitor.iCallSlot, 1);
     ASSERT_EQ(view.popups.size(), 1u);
     EXPECT_EQ(view.popups[0].sName, "Meier");
     EXPECT_EQ(view.popups[0].sGerufener, "4711");
@@ -171,12 +173,12 @@ TEST_F(Tick, IncomingCallIsAlertedLoggedShownAndCounted) {
 TEST_F(Tick, OnlyOneMessagePerTickAndConfirmationsAreIgnored) {
     port.queue.push_back({14, 0, 7, 0, 0x05, 0x81, 1, 0, 1, 0, 0, 0, 0, 0}); // LISTEN_CONF
     port.queue.push_back(MakeConnectInd(0x0201, "4711", "0891234"));
-    CAPITimerTick(view, &port);
+    monitor.CAPITimerTick(view, &port);
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(port.queue.size(), 1u);
-    CAPITimerTick(view, &port);
+    monitor.CAPITimerTick(view, &port);
     EXPECT_EQ(port.sent.size(), 1u);
-    CAPITimerTick(view, &port); // empty queue: nothing happens
+    monitor.CAPITimerTick(view, &port); // empty queue: nothing happens
     EXPECT_EQ(view.count, 1);
 }
 
@@ -203,7 +205,7 @@ TEST_F(Tick, HistoryOffLeavesLogIconAndSlotsAlone) {
     port.queue.push_back(DisconnectInd(0x0101, 0x349A));
     TickAll();
     EXPECT_TRUE(LogRows().empty());
-    EXPECT_EQ(iCallSlot, 0);
+    EXPECT_EQ(monitor.iCallSlot, 0);
     for (const std::string& e : view.events) EXPECT_TRUE(e != "red" && e != "blink") << e;
     EXPECT_EQ(view.count, 1);
     EXPECT_EQ(port.SentCommands(), (std::vector<uint16_t> {0x8001, 0x8304}));
@@ -226,20 +228,20 @@ TEST_F(Tick, KnownCallersOnlySuppressesThePopupForStrangers) {
 TEST_F(Tick, PopupClosedByItsTimerKeepsTheIconUntilAcknowledged) {
     view.popupTag = 1; // closed by the user while all were seen: back to idle
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
-    CAPITimerTick(view, &port);
+    monitor.CAPITimerTick(view, &port);
     EXPECT_EQ(view.events, (std::vector<std::string> {"red", "popup Meier", "closed Meier", "stop", "white"}));
-    EXPECT_TRUE(bAllSeen);
+    EXPECT_TRUE(monitor.bAllSeen);
 
     view.events.clear();
     view.popupTag = 0; // closed by itself
     port.queue.push_back(MakeConnectInd(0x0102, "4711", "301234567"));
-    CAPITimerTick(view, &port);
-    EXPECT_FALSE(bAllSeen);
+    monitor.CAPITimerTick(view, &port);
+    EXPECT_FALSE(monitor.bAllSeen);
 
     view.events.clear();
     view.popupTag = 1; // the user closes a later one: the icon stays red
     port.queue.push_back(MakeConnectInd(0x0103, "4711", "301234567"));
-    CAPITimerTick(view, &port);
+    monitor.CAPITimerTick(view, &port);
     EXPECT_EQ(view.events, (std::vector<std::string> {"red", "popup Meier", "closed Meier"}));
 }
 
@@ -300,7 +302,7 @@ TEST_F(Tick, NestedTickOpensASecondPopupAndHandlesTheDisconnect) {
         port.queue.push_back(MakeConnectInd(0x0102, "4711", "891234"));
         TickAll();
     };
-    CAPITimerTick(view, &port);
+    monitor.CAPITimerTick(view, &port);
     EXPECT_EQ(view.events, (std::vector<std::string> {"red", "popup Meier", "red", "popup 0891234",
                                                       "closed 0891234", "closed Meier"}));
     const auto rows = LogRows();
@@ -326,18 +328,18 @@ TEST_F(Tick, ClientShowsAnnouncedCallsOnceAndLogsNothing) {
     bClient = true;
     TMailClient client("DEDOV");
     TMailServer server("DEDOV");
-    pMailClient = &client;
+    monitor.pMailClient = &client;
     server.SendText(FormatCallMessage(0, 1, "0301234567", "4711").c_str());
     server.SendText(FormatCallMessage(0, 2, "0301234567", "4711").c_str()); // repeated number
     server.SendText(FormatCallMessage(1, 3, "0891234", "4711").c_str());
     server.SendText(",,,"); // no sequence number
-    for (int i = 0; i < 5; ++i) CAPITimerTick(view, nullptr);
-    pMailClient = nullptr;
+    for (int i = 0; i < 5; ++i) monitor.CAPITimerTick(view, nullptr);
+    monitor.pMailClient = nullptr;
     SetMailPortOverride(0);
     ASSERT_EQ(view.popups.size(), 2u);
     EXPECT_EQ(view.popups[0].sName, "Meier");
     EXPECT_EQ(view.popups[1].sName, "0891234");
-    EXPECT_EQ(iLastSeq, 1);
+    EXPECT_EQ(monitor.iLastSeq, 1);
     EXPECT_TRUE(LogRows().empty());
     EXPECT_EQ(view.count, 0);
 }
@@ -350,43 +352,57 @@ TEST_F(Tick, ServerAnnouncesPassingCallsWithRisingSequenceNumbers) {
     abZeige[0] = true;
     TMailServer server("DEDOV");
     TMailClient client("DEDOV");
-    pMailServer = &server;
+    monitor.pMailServer = &server;
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
     port.queue.push_back(MakeConnectInd(0x0102, "9999", "301234567")); // filtered: not announced
     port.queue.push_back(MakeConnectInd(0x0103, "4711", "891234"));
     TickAll();
-    pMailServer = nullptr;
+    monitor.pMailServer = nullptr;
     std::vector<std::string> received;
     char buffer[200];
     while (client.ReadMessage(buffer, sizeof buffer)) received.emplace_back(buffer);
     SetMailPortOverride(0);
     EXPECT_EQ(received, (std::vector<std::string> {"0,946684799,0301234567,4711",
                                                    "1,946684799,0891234,4711"}));
-    EXPECT_EQ(iMsgSeq, 2);
+    EXPECT_EQ(monitor.iMsgSeq, 2);
 }
 
-TEST_F(Tick, ClientAndServerTogetherWrapTheSequenceNumberTakenFromTheNetwork) {
+// A workstation that is server and client at once reads its own announcements back; what it
+// reads must not set its send counter back, or every later announcement repeats a number the
+// clients have already seen and is dropped by them.
+TEST_F(Tick, ServerThatIsAlsoClientKeepsItsSendCounterAndWrapsAtTheTop) {
     SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 13) % 20000));
     bClient = true;
     bServer = true;
-    TMailClient client("DEDOV");
+    TMailClient own("DEDOV");
+    TMailClient other("DEDOV"); // a second workstation on the same machine
     TMailServer server("DEDOV");
-    pMailClient = &client;
-    pMailServer = &server;
-    server.SendText(FormatCallMessage(2147483647, 1, "0301234567", "4711").c_str());
-    CAPITimerTick(view, nullptr); // read: the number now sits at the top of the range
-    EXPECT_EQ(iMsgSeq, 2147483647);
-    bClient = false; // the own announcements are not read back here
+    monitor.pMailClient = &own;
+    monitor.pMailServer = &server;
+    monitor.iMsgSeq = 2147483647;
+    monitor.iLastSeq = 12345; // as if it had seen another server's call first
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
     port.queue.push_back(MakeConnectInd(0x0102, "4711", "891234"));
-    TickAll();
-    pMailClient = nullptr;
-    pMailServer = nullptr;
+    for (int i = 0; i < 6; ++i) monitor.CAPITimerTick(view, &port); // reads its own back between
+    monitor.pMailClient = nullptr;
+    monitor.pMailServer = nullptr;
     std::vector<std::string> received;
     char buffer[200];
-    while (client.ReadMessage(buffer, sizeof buffer)) received.emplace_back(buffer);
+    while (other.ReadMessage(buffer, sizeof buffer)) received.emplace_back(buffer);
     SetMailPortOverride(0);
     EXPECT_EQ(received, (std::vector<std::string> {"2147483647,946684799,0301234567,4711",
                                                    "-2147483648,946684799,0891234,4711"}));
-    EXPECT_EQ(iMsgSeq, -2147483647);
+    EXPECT_EQ(monitor.iMsgSeq, -2147483647);
+    EXPECT_EQ(monitor.iLastSeq, -2147483648);
+    // Two own calls, two pop-ups of their own and two read back from the network.
+    EXPECT_EQ(view.popups.size(), 4u);
+}
+
+TEST(MessageSequence, RestartedServerStartsElsewhereAndNeverAtTheReceiversStart) {
+    const int32_t first = InitialMessageSequence();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const int32_t second = InitialMessageSequence();
+    EXPECT_NE(first, second);
+    EXPECT_NE(first, 0);
+    EXPECT_NE(second, 2147483647);
 }

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMenu>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -35,7 +36,6 @@ struct MainWindow : ::testing::Test {
 
     void SetUp() override {
         ResetSettings();
-        ResetCallState();
         SetSettingsFilePathOverride(ini);
         WriteWholeFile(ini, "[Anruf]\nSekunden=1\n");
         CBase book;
@@ -75,14 +75,14 @@ TEST_F(MainWindow, HintCountsCallsUntilTheTrayIsClicked) {
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 1 Anruf");
     window.CountCall();
     window.StartBlinking();
-    bAllSeen = false;
+    window.Monitor().bAllSeen = false;
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 2 Anrufe");
     EXPECT_TRUE(window.TrayIcon().Animate());
     window.TrayIconClick();
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
     EXPECT_EQ(window.CallCount(), 0);
     EXPECT_FALSE(window.TrayIcon().Animate());
-    EXPECT_TRUE(bAllSeen);
+    EXPECT_TRUE(window.Monitor().bAllSeen);
     EXPECT_TRUE(boxes.texts().empty()); // no CAPI: silent
     window.FormDestroy();
 }
@@ -124,19 +124,19 @@ TEST_F(MainWindow, ClosingTheCallHistoryAcknowledgesTheCalls) {
 TEST_F(MainWindow, NetworkObjectsFollowTheSettingsWithoutRestart) {
     const uint16_t port = static_cast<uint16_t>(cbtest::FreePort(SOCK_DGRAM));
     SetMailPortOverride(port);
-    WriteWholeFile(ini, "[Anruf]\nSekunden=1\n[Netzwerk]\nServer=1\n");
+    WriteWholeFile(ini, "[Anruf]\nSekunden=1\n[Netzwerk]\nServer=1\nBroadcast=127.255.255.255\n");
     TMainWindow window("/nonexistent/libcapi20.so.3");
     window.FormCreate();
-    ASSERT_NE(pMailServer, nullptr);
-    EXPECT_EQ(pMailClient, nullptr);
+    ASSERT_NE(window.Monitor().pMailServer, nullptr);
+    EXPECT_EQ(window.Monitor().pMailClient, nullptr);
 
     // The settings dialog switched Server off and Client on; its Abbruch changes nothing else.
     bServer = false;
     bClient = true;
     CloseNextDialog();
     window.MPunktParameterClick();
-    EXPECT_EQ(pMailServer, nullptr);
-    ASSERT_NE(pMailClient, nullptr);
+    EXPECT_EQ(window.Monitor().pMailServer, nullptr);
+    ASSERT_NE(window.Monitor().pMailClient, nullptr);
 
     // The next tick shows an announced call.
     TMailServer other("DEDOV");
@@ -145,11 +145,15 @@ TEST_F(MainWindow, NetworkObjectsFollowTheSettingsWithoutRestart) {
     QTimer::singleShot(200, [&] {
         if (QApplication::activeModalWidget()) ++popups;
     });
-    window.CAPITimerTimer(); // the pop-up closes by itself after one second
+    window.CAPITimerTimer(); // posts the tick; the pop-up closes by itself after one second
+    QElapsedTimer waited;
+    waited.start();
+    while ((popups == 0 || window.OpenPopups() > 0) && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(popups, 1);
-    EXPECT_EQ(iLastSeq, 5);
+    EXPECT_EQ(window.Monitor().iLastSeq, 5);
     window.FormDestroy();
-    EXPECT_EQ(pMailClient, nullptr);
+    EXPECT_EQ(window.Monitor().pMailClient, nullptr);
     SetMailPortOverride(0);
 }
 

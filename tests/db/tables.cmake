@@ -14,4 +14,4 @@ target_include_directories(test_tables_dbupdate PRIVATE ${CMAKE_SOURCE_DIR} ${CM
 set_target_properties(test_tables_dbupdate PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 add_test(NAME test_tables_dbupdate COMMAND test_tables_dbupdate)
 set_tests_properties(test_tables_dbupdate PROPERTIES TIMEOUT 300
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CB_BUILD_DIR=${CMAKE_BINARY_DIR};CB_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CALLBEACON_BROADCAST=127.255.255.255;CB_BUILD_DIR=${CMAKE_BINARY_DIR};CB_SOURCE_DIR=${CMAKE_SOURCE_DIR}")

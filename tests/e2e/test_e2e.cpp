@@ -193,7 +193,7 @@ TEST_F(EndToEnd, ServerAnnouncesAndClientShowsWithoutLogging) {
     client.Start(kQuickPopup + "[Netzwerk]\nClient=1\n",
                  {portEnv, "CALLBEACON_CAPI_LIBRARY=/nonexistent/libcapi20.so.3"});
     Station server(temp.path() / "server", linePort);
-    server.Start(kQuickPopup + "[Netzwerk]\nServer=1\n", {portEnv});
+    server.Start(kQuickPopup + "[Netzwerk]\nServer=1\nBroadcast=127.255.255.255\n", {portEnv});
     Expect("recv LISTEN_REQ");
     ASSERT_TRUE(WaitUntil([&] { return client.Trace().find("hint CallBeacon") != std::string::npos; }, 10000));
 

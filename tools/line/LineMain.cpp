@@ -8,12 +8,15 @@
 //                               a calling number "+41..." goes out as international)
 //   hangup PLCI REASON          DISCONNECT_IND (both hex)
 //   sleep MS                    wait before the next command (the line keeps serving)
-//   refuse-register CODE        the next registration fails with that result (hex)
+//   refuse-register CODE        the next registration fails with that result (hex); libcapi20
+//                               reports every refusal as 0x1008, whatever the code
+//   drop                        closes every connection, as a rebooting router does; the
+//                               line goes on accepting new ones
 // ring and hangup wait until some application has registered and sent LISTEN_REQ, then go
 // to every such application. After end of input the line keeps serving until killed.
 //
 // Events on standard output, one line each, flushed at once:
-//   listening PORT, registered APPLID, released APPLID, refused CODE,
+//   listening PORT, registered APPLID, released APPLID, refused CODE, dropped N,
 //   recv LISTEN_REQ controller=1 infomask=0x0 cip=0x1fff03ff, recv ALERT_REQ plci=0x0101,
 //   recv DISCONNECT_RESP plci=0x0101, recv CONNECT_RESP plci=.. reject=..,
 //   recv UNKNOWN cmd=0x.... length=N, sent CONNECT_IND ..., sent DISCONNECT_IND ...
@@ -60,7 +63,7 @@ void Event(const char* fmt, ...) {
 }
 
 struct Command {
-    enum Kind { Ring, Hangup, Sleep, Refuse } kind;
+    enum Kind { Ring, Hangup, Sleep, Refuse, DropAll } kind;
     uint32_t plci = 0;
     std::string called, calling;
     uint16_t reason = 0;
@@ -107,6 +110,10 @@ bool ParseCommand(const std::string& text, Command& cmd) {
         if (errno || *end || ms < 0 || ms > 86400000L) return false;
         cmd.kind = Command::Sleep;
         cmd.ms = ms;
+        return true;
+    }
+    if (verb == "drop" && a.empty()) {
+        cmd.kind = Command::DropAll;
         return true;
     }
     if (verb == "refuse-register" && !a.empty() && b.empty() && ParseHex(a, 0xFFFF, v) && v != 0) {
@@ -184,6 +191,16 @@ void Line::RunCommands() {
         case Command::Refuse:
             refuseNext_ = cmd.code;
             break;
+        case Command::DropAll: {
+            int dropped = 0;
+            for (auto& c : conns_)
+                if (c->fd >= 0) {
+                    Drop(*c);
+                    ++dropped;
+                }
+            Event("dropped %d", dropped);
+            break;
+        }
         case Command::Ring:
             if (!AnyListener()) return;
             Broadcast(line::ConnectInd(indNumber_, cmd.plci, cmd.called, cmd.calling));
@@ -393,7 +410,9 @@ void Usage(FILE* to) {
         "                             (CALLING +41... : type of number international)\n"
         "  hangup PLCI REASON         disconnect (hex; 349A: answered elsewhere)\n"
         "  sleep MS                   wait before the next command\n"
-        "  refuse-register CODE       refuse the next registration (hex)\n"
+        "  refuse-register CODE       refuse the next registration (hex; libcapi20 turns\n"
+        "                             every refusal into 0x1008, so the code never arrives)\n"
+        "  drop                       close every connection, as a rebooting router does\n"
         "ring and hangup wait for a registered application that sent LISTEN_REQ.\n"
         "~/.capi20rc for libcapi20 (with the final newline):\n"
         "  TRACELEVEL 0\n"

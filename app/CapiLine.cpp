@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CapiLine.h"
+
+#include "capi/CapiConfig.h"
+#include "platform/LineSocket.h"
+
+#include <QSocketNotifier>
+
+#include <atomic>
+#include <thread>
+
+// The outcome of one registration attempt, shared with its thread. The thread holds copies
+// of the two entry points it calls, never the CapiBase, which may be gone before it ends.
+struct TCapiLine::Attempt {
+    CapiBase::FnInstalled installed = nullptr;
+    CapiBase::FnRegister registerApp = nullptr;
+    std::atomic<bool> done {false};
+    unsigned rc = 0;
+    uint32_t applId = 0;
+
+    void Run() {
+        unsigned id = 0;
+        rc = installed ? installed() : CapiBase::kErrNotInstalled;
+#ifdef _WIN32
+        if (rc == 0) rc = registerApp(3072, 2, 7, 2048, &id);
+#else
+        if (rc == 0) rc = registerApp(2, 7, 2048, &id);
+#endif
+        applId = id;
+        done.store(true, std::memory_order_release);
+    }
+};
+
+TCapiLine::TCapiLine(CapiBase& capi, QObject* parent) : QObject(parent), capi(capi) {
+    retryTimer.setInterval(kRetryIntervalMs);
+    connect(&retryTimer, &QTimer::timeout, this, &TCapiLine::StartAttempt);
+    attemptPoll.setInterval(50);
+    connect(&attemptPoll, &QTimer::timeout, this, &TCapiLine::CheckAttempt);
+}
+
+TCapiLine::~TCapiLine() { Stop(); }
+
+void TCapiLine::Start() {
+    if (capi.bRegistered) {
+        Watch();
+        state = State::Connected;
+    } else if (capi.bLoaded && cb::CapiLineConfigured()) {
+        Lose(QStringLiteral("Leitung beim Start nicht erreichbar"));
+    }
+}
+
+void TCapiLine::Stop() {
+    bStopped = true;
+    retryTimer.stop();
+    attemptPoll.stop();
+    delete pNotifier;
+    pNotifier = nullptr;
+    pAttempt.reset(); // the thread keeps its own reference and ends on its own
+}
+
+void TCapiLine::Rearm() {
+    if (pNotifier) pNotifier->setEnabled(true);
+}
+
+bool TCapiLine::ReportFailure(unsigned code) {
+    if (state != State::Connected) return false;
+    // 0x1108: the socket under the library failed (closed, reset); 0x1101: the line forgot
+    // our application (it restarted).
+    if (code != CapiBase::kErrOsResource && code != CapiBase::kErrIllegalApplId) return false;
+    Lose(QStringLiteral("Fehler %1").arg(code, 0, 16));
+    return true;
+}
+
+void TCapiLine::Watch() {
+    delete pNotifier;
+    pNotifier = nullptr;
+    const int fd = capi.Fileno();
+    if (fd < 0) return; // the one-second timer polls instead
+    cb::TuneLineSocket(fd);
+    pNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(pNotifier, &QSocketNotifier::activated, this, [this] {
+        // Level-triggered: quiet until the tick has taken the message.
+        pNotifier->setEnabled(false);
+        emit MessageWaiting();
+    });
+}
+
+void TCapiLine::Lose(const QString& detail) {
+    delete pNotifier;
+    pNotifier = nullptr;
+    capi.Release();
+    capi.bAvailable = false;
+    state = State::Lost;
+    emit StateChanged(state, detail);
+    if (!bStopped) retryTimer.start();
+}
+
+void TCapiLine::StartAttempt() {
+    if (bStopped || state != State::Lost || pAttempt || !capi.bLoaded) return;
+    auto attempt = std::make_shared<Attempt>();
+    attempt->installed = capi.CAPI_INSTALLED;
+    attempt->registerApp = capi.CAPI_REGISTER;
+    pAttempt = attempt;
+    std::thread([attempt] { attempt->Run(); }).detach();
+    attemptPoll.start();
+}
+
+void TCapiLine::CheckAttempt() {
+    if (!pAttempt || !pAttempt->done.load(std::memory_order_acquire)) return;
+    attemptPoll.stop();
+    const std::shared_ptr<Attempt> attempt = std::move(pAttempt);
+    if (bStopped || attempt->rc != 0) return; // the retry timer tries again
+    if (CapiAdoptRegistration(capi, attempt->applId) != 0) return;
+    retryTimer.stop();
+    Watch();
+    state = State::Connected;
+    emit StateChanged(state, QStringLiteral("angemeldet als Anwendung %1").arg(attempt->applId));
+}
