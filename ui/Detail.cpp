@@ -5,6 +5,7 @@
 
 #include "app/Settings.h"
 #include "platform/FormPlacement.h"
+#include "ui/TableString.h"
 #include "ui/kvimage.h"
 
 #include <QFrame>
@@ -16,6 +17,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -34,8 +36,16 @@ namespace {
 
 constexpr int kClientWidth = 483;
 constexpr int kClientHeight = 377;
-// Value labels end at the inner edge of the surrounding frame; longer texts are cut there.
+// Value labels end at the inner edge of the surrounding frame; longer texts end in "…" there.
 constexpr int kValueRight = 477;
+
+// A one-line text that does not fit `width` pixels of the label's font ends in "…", so it is
+// never cut inside a letter. The whole text stays in the tool tip.
+void SetElidedText(QLabel* label, const QString& text, int width) {
+    const QString shown = label->fontMetrics().elidedText(text, Qt::ElideRight, std::max(0, width));
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
+}
 
 QFont SansFont(int pixelSize, bool bold = false) {
     QFont font;
@@ -243,21 +253,19 @@ void TDlgDetail::keyPressEvent(QKeyEvent* event) {
 }
 
 void TDlgDetail::FormShow() {
-    const auto text = [](const std::string& s) { return QString::fromLatin1(s); };
     const auto setValue = [](QLabel* label, const QString& value) {
-        label->setText(value);
+        const int room = std::max(0, kValueRight - label->x());
+        SetElidedText(label, value, room);
         const QSize hint = label->sizeHint();
-        label->resize(std::min(hint.width(), std::max(0, kValueRight - label->x())),
-                      hint.height());
+        label->resize(std::min(hint.width(), room), hint.height());
     };
 
-    Name->setText(Record.sVorname.empty() ? text(Record.sName)
-                                          : text(Record.sVorname + ' ' + Record.sName));
-    setValue(Strasse, text(Record.sStrasse));
-    setValue(Ort, Record.sPlz.empty() ? text(Record.sOrt) : text(Record.sPlz + ' ' + Record.sOrt));
-    setValue(Telefon, text(Record.sTelefon));
+    SetElidedText(Name, NameLine(Record), Name->width());
+    setValue(Strasse, FromTable(Record.sStrasse));
+    setValue(Ort, PlaceLine(Record));
+    setValue(Telefon, FromTable(Record.sTelefon));
     // The editor stores line breaks of the memo as CR LF.
-    Info->setText(text(Record.sInfo).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    Info->setText(FromTable(Record.sInfo).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 
     const double longitude = LeadingNumber(Record.sLaenge);
     const double latitude = LeadingNumber(Record.sBreite);
@@ -275,6 +283,18 @@ void TDlgDetail::FormShow() {
     } else {
         Timer->setInterval(0);
     }
+}
+
+QString TDlgDetail::NameLine(const tAnruf& anruf) {
+    return FromTable(anruf.sVorname.empty() ? anruf.sName : anruf.sVorname + ' ' + anruf.sName);
+}
+
+QString TDlgDetail::PlaceLine(const tAnruf& anruf) {
+    return FromTable(anruf.sPlz.empty() ? anruf.sOrt : anruf.sPlz + ' ' + anruf.sOrt);
+}
+
+QString TDlgDetail::TraceText(const tAnruf& anruf) {
+    return FromTable(anruf.sName) + QStringLiteral(" | ") + PlaceLine(anruf);
 }
 
 void TDlgDetail::DrawUnknownPlace() {
@@ -309,7 +329,7 @@ void TDlgDetail::DrawPlace(const std::string& text, double latitude, double long
     QPainter painter(&Anzeige->Canvas());
     painter.setFont(Anzeige->font());
     painter.setPen(Qt::black);
-    const QString name = QString::fromLatin1(text);
+    const QString name = FromTable(text);
     const int ascent = painter.fontMetrics().ascent();
     if (x - 2 < w / 2) {
         painter.drawText(x + 3, y - 7 + ascent, name);

@@ -50,6 +50,13 @@ public:
     void SetRecord(const tAnruf& anruf, bool liveCall);
     int Tag() const { return iTag; }
 
+    // The texts of the name line ("Vorname Name") and the place line ("PLZ Ort": the town of
+    // the entry or the area code, or what kind of number it is) for a record.
+    static QString NameLine(const tAnruf& anruf);
+    static QString PlaceLine(const tAnruf& anruf);
+    // How the trace reports a pop-up: the name, " | ", the place line.
+    static QString TraceText(const tAnruf& anruf);
+
     // Marks a place on the overlay: a red dot at the place's position in the map's frame,
     // its name beside it on the side towards the map's middle.
     void DrawPlace(const std::string& text, double latitude, double longitude);

@@ -33,6 +33,13 @@ protected:
 private:
     void FormCreate();
     void FormShow();
+    // Refuses a change that makes the memo longer than its column.
+    void LimitInfo();
+    // False, with a message naming the character and the field, when a field holds a character
+    // the table cannot store; that field then has the focus.
+    bool AllStorable();
+
+    QString sInfoAccepted;
 
     tAnruf Record;
 

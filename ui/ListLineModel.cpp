@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ListLineModel.h"
 
+#include "ui/TableString.h"
+
 #include <QFont>
 #include <QHeaderView>
 #include <QScrollBar>
@@ -16,7 +18,7 @@ void TListLineModel::SetLines(const std::vector<std::string>& lines) {
     QStringList converted;
     converted.reserve(qsizetype(lines.size()));
     for (const std::string& line : lines)
-        converted.push_back(QString::fromLatin1(line.data(), qsizetype(line.size())));
+        converted.push_back(FromTable(line));
     SetLines(std::move(converted));
 }
 
@@ -28,7 +30,7 @@ void TListLineModel::SetLines(QStringList lines) {
 
 std::string TListLineModel::Line(int row) const {
     if (row < 0 || row >= aLines.size()) return {};
-    return aLines[row].toLatin1().toStdString();
+    return ToTable(aLines[row]);
 }
 
 int TListLineModel::rowCount(const QModelIndex& parent) const {
@@ -78,7 +80,8 @@ QTreeView* CreateListView(QWidget* parent, TListLineModel* model, const std::vec
     view->setSelectionMode(mode);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view->setTextElideMode(Qt::ElideNone);
+    // A text wider than its column ends in "…" instead of being cut inside a letter.
+    view->setTextElideMode(Qt::ElideRight);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     view->setFrameShape(QFrame::Box);
     view->setFrameShadow(QFrame::Plain);

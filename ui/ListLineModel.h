@@ -18,7 +18,7 @@ class TListLineModel : public QAbstractTableModel {
 public:
     TListLineModel(QStringList headers, QObject* parent);
 
-    // Replaces every line (table bytes, Latin-1).
+    // Replaces every line (table bytes, Windows-1252).
     void SetLines(const std::vector<std::string>& lines);
     void SetLines(QStringList lines);
     const QStringList& Lines() const { return aLines; }

@@ -12,6 +12,7 @@
 #include "ui/Editor.h"
 #include "ui/ListLineModel.h"
 #include "ui/ListLines.h"
+#include "ui/TableString.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -151,7 +152,7 @@ void TDlgTeilnehmer::FillListe() {
     QStringList lines;
     lines.reserve(qsizetype(raw.size()));
     for (const std::string& line : raw)
-        lines.push_back(QString::fromLatin1(line.data(), qsizetype(line.size())));
+        lines.push_back(FromTable(line));
     SortTeilnehmerLines(lines);
     Model->SetLines(std::move(lines));
     Liste->scrollToTop();

@@ -444,3 +444,34 @@ TEST_F(Detail, RemembersItsPlaceWhenAsked) {
     dlg.close();
     EXPECT_FALSE(std::filesystem::exists(ini2));
 }
+
+namespace {
+
+TEST_F(Detail, LongNamesEndInAnEllipsisAndWindowsCharactersShow) {
+    tAnruf a;
+    a.sVorname = "Maximilian-Alexander";
+    a.sName = "Wolkenstein-Hohenzollern \x96 B\xFCro \x80";
+    a.sStrasse = std::string(60, 'S');
+    a.sOrt = "Vereinigtes K\xF6nigreich";
+    TDlgDetail dlg(nullptr);
+    dlg.SetRecord(a, false);
+    dlg.show();
+    const QString full = QString::fromUtf8("Maximilian-Alexander Wolkenstein-Hohenzollern – Büro €");
+    auto* name = dlg.findChild<QLabel*>(QStringLiteral("Name"));
+    ASSERT_GT(name->fontMetrics().horizontalAdvance(full), name->width()); // the case in point
+    EXPECT_TRUE(name->text().endsWith(QChar(0x2026))) << name->text().toStdString();
+    EXPECT_TRUE(full.startsWith(name->text().chopped(1)));
+    EXPECT_LE(name->fontMetrics().horizontalAdvance(name->text()), name->width());
+    EXPECT_EQ(name->toolTip(), full);
+    EXPECT_TRUE(TextOf(dlg, "Strasse").endsWith(QChar(0x2026)));
+    EXPECT_EQ(TextOf(dlg, "Ort"), QString::fromUtf8("Vereinigtes Königreich"));
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("Ort"))->toolTip(), QString());
+
+    EXPECT_EQ(TDlgDetail::PlaceLine(a), QString::fromUtf8("Vereinigtes Königreich"));
+    a.sPlz = "10115";
+    a.sOrt = "Berlin";
+    EXPECT_EQ(TDlgDetail::TraceText(a),
+              QString::fromUtf8("Wolkenstein-Hohenzollern – Büro € | 10115 Berlin"));
+}
+
+} // namespace

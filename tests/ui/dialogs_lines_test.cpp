@@ -108,3 +108,22 @@ TEST(TeilnehmerLine, SevenFields) {
 }
 
 } // namespace
+
+#include "ui/ListLineModel.h"
+
+namespace {
+
+TEST(ListLineModel, WindowsCharactersShowAndTheLineGivesItsBytesBack) {
+    TListLineModel model({QStringLiteral("Name"), QStringLiteral("Ort")}, nullptr);
+    // Every byte a table can hold, the five Windows leaves undefined included.
+    std::string odd;
+    for (int b = 0x80; b < 0x100; ++b) odd.push_back(char(b));
+    const std::string line = "M\xFCller \x96 \x80\t" + odd + "\t4711\t7";
+    model.SetLines(std::vector<std::string>{line});
+    EXPECT_EQ(model.data(model.index(0, 0)).toString(), QString::fromUtf8("Müller – €"));
+    EXPECT_EQ(model.Line(0), line);
+    EXPECT_EQ(GetTabField(model.Line(0), 2), "4711");
+    EXPECT_EQ(LastTabNumber(model.Line(0)), 7);
+}
+
+} // namespace

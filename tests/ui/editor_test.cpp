@@ -83,9 +83,9 @@ TEST_F(EditorTest, ShowsTheTenTextsAndEnterTakesTheTypedOnes) {
     EXPECT_EQ(out.sVorname, "neu \xE4 Vorname");
     EXPECT_EQ(out.sName, "neu \xE4 Name");
     EXPECT_EQ(out.sStrasse, "neu \xE4 Strasse");
-    EXPECT_EQ(out.sPlz, "neu \xE4 PLZ");
+    EXPECT_EQ(out.sPlz, "neu \xE4 P"); // the fields take what their columns hold: 7 and 20
     EXPECT_EQ(out.sOrt, "neu \xE4 Ort");
-    EXPECT_EQ(out.sAPartner, "neu \xE4 Ansprechpartner");
+    EXPECT_EQ(out.sAPartner, "neu \xE4 Ansprechpartne");
     EXPECT_EQ(out.sTelefon, "neu \xE4 Telefon");
     EXPECT_EQ(out.sFax, "neu \xE4 FAX");
     EXPECT_EQ(out.sEmail, "neu \xE4 EMail");
@@ -181,6 +181,60 @@ TEST_F(EditorTest, PlacementKeepsThePositionOnlyWhenSwitchedOn) {
     EXPECT_EQ(file.ReadInteger("WndEdit", "Top", -1), 77);
     EXPECT_EQ(file.ReadInteger("WndEdit", "Width", -1), -1);
     SetSettingsFilePathOverride("");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EditorTest, WindowsCharactersAreStoredAndOthersRefusedWithAMessage) {
+    cbtest::ErrorBoxCapture boxes;
+    tAnruf in = Sample();
+    in.sInfo = "Preis 5 \x80, \x84Zitat\x93 \x96 Ende"; // as stored: Windows-1252
+    std::string shownInfo;
+    bool openAfterRefusal = false;
+    QString focusAfterRefusal;
+    const tAnruf out = RunEditor(in, true, [&](TDlgEditor* e) {
+        shownInfo = e->findChild<QPlainTextEdit*>("Info")->toPlainText().toStdString();
+        EditOf(e, "Strasse")->setText(QString::fromUtf8("Weg → 3"));
+        QTest::keyClick(EditOf(e, "Name"), Qt::Key_Return);
+        openAfterRefusal = e->isVisible();
+        focusAfterRefusal = QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                                        : QString();
+        EditOf(e, "Strasse")->setText(QString::fromUtf8("Weg – 3 €"));
+        QTest::keyClick(EditOf(e, "Name"), Qt::Key_Return);
+    });
+    EXPECT_EQ(shownInfo, "Preis 5 €, „Zitat“ – Ende");
+    EXPECT_TRUE(openAfterRefusal);
+    EXPECT_EQ(focusAfterRefusal, QStringLiteral("Strasse"));
+    ASSERT_EQ(boxes.texts().size(), 1u);
+    EXPECT_NE(boxes.texts()[0].find("„→“ im Feld „Straße“"), std::string::npos) << boxes.texts()[0];
+    EXPECT_TRUE(out.bOk);
+    EXPECT_EQ(out.sStrasse, "Weg \x96 3 \x80"); // never a '?'
+    EXPECT_EQ(out.sInfo, in.sInfo);
+}
+
+TEST_F(EditorTest, FieldsTakeNoMoreThanTheirColumns) {
+    std::map<std::string, int> kept;
+    const tAnruf out = RunEditor(tAnruf{}, true, [&](TDlgEditor* e) {
+        for (const char* name : {"Vorname", "Name", "Strasse", "PLZ", "Ort", "Ansprechpartner",
+                                 "Telefon", "FAX", "EMail"}) {
+            EditOf(e, name)->setFocus();
+            dlgtest::Type(EditOf(e, name), QString(60, QLatin1Char('x')));
+            kept[name] = int(EditOf(e, name)->text().size());
+        }
+        // The memo: each line break takes two bytes in the table.
+        auto* info = e->findChild<QPlainTextEdit*>("Info");
+        info->setFocus();
+        dlgtest::Type(info, QString(246, QLatin1Char('i')));
+        QTest::keyClick(info, Qt::Key_Return);
+        dlgtest::Type(info, QStringLiteral("abcd"));
+        QTest::keyClick(EditOf(e, "Name"), Qt::Key_Return);
+    });
+    EXPECT_EQ(kept, (std::map<std::string, int>{{"Vorname", 20}, {"Name", 20}, {"Strasse", 30},
+                                                {"PLZ", 7}, {"Ort", 20}, {"Ansprechpartner", 20},
+                                                {"Telefon", 20}, {"FAX", 20}, {"EMail", 50}}));
+    EXPECT_EQ(out.sInfo, std::string(246, 'i') + "\r\nab");
 }
 
 } // namespace
