@@ -50,10 +50,13 @@ int main(int argc, char* argv[]) {
 
     // Another CAPI library may be named for a workstation's own driver or for tests.
     const char* capiLibrary = std::getenv("CALLBEACON_CAPI_LIBRARY");
+    int exitCode = 0;
     {
         TMainWindow mainWindow(capiLibrary && *capiLibrary ? capiLibrary : nullptr);
         try {
             mainWindow.FormCreate();
+            // Start-up gave up after its box: a failure for whoever started the program.
+            if (mainWindow.QuitRequested()) exitCode = 1;
             if (!bEndRequested) {
                 bLoopRunning = true;
                 app.exec();
@@ -64,5 +67,5 @@ int main(int argc, char* argv[]) {
             cb::ShowErrorBox(e.what());
         }
     }
-    return 0;
+    return exitCode;
 }

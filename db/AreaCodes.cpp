@@ -24,7 +24,8 @@ bool HasColumn(const CBase& table, const char* name) {
 bool LookupAreaCode(const std::string& number, std::string& place, std::string& plz,
                     std::string& breite, std::string& laenge) {
     CBase table;
-    if (!table.Open(kAreaCodeFile)) return false;
+    // Only read, never written: an installed or write-protected copy serves as well.
+    if (!table.OpenForReading(kAreaCodeFile)) return false;
     // Without the column every record would read as an empty code, which fits any number.
     if (!HasColumn(table, "VORWAHL")) return false;
     table.SetKey(kAreaCodeKey);

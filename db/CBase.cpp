@@ -3,14 +3,21 @@
 
 #include "CBaseTesting.h"
 #include "platform/Clock.h"
+#include "platform/FileLock.h"
+#include "platform/FileNames.h"
+#include "platform/FileProperties.h"
 #include "platform/FileSync.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,7 +28,12 @@ constexpr uint8_t kTerminator = 0x0D;
 constexpr uint8_t kEndOfFile = 0x1A;
 constexpr uint8_t kActive = ' ';
 constexpr uint8_t kDeleted = '*';
-constexpr const char* kScratchName = "~temp01.dbf";
+// Pack's scratch table lies beside the table and carries the process id: two programs
+// packing tables of one folder must not share it.
+constexpr const char* kScratchStem = "~temp01";
+// How long a change waits for another program's change to the same table. Changes take
+// milliseconds; a lock held longer belongs to a program that hangs.
+constexpr int kLockTimeoutMs = 5000;
 
 // Read-ahead grows while reads run forward (scans) and falls back for jumps (single GoTo).
 constexpr size_t kMinReadAhead = 4096;
@@ -219,8 +231,126 @@ struct CBase::Impl {
     bool WriteAt(uint64_t pos, const void* data, size_t len) {
         ++gWriteGeneration;
         DropCache();
-        return SeekTo(hFile, pos) && std::fwrite(data, 1, len, hFile) == len &&
-               std::fflush(hFile) == 0;
+        if (!bWritable) return Fail(CBase::Error::NoAccess);
+        errno = 0;
+        if (SeekTo(hFile, pos) && std::fwrite(data, 1, len, hFile) == len &&
+            std::fflush(hFile) == 0)
+            return true;
+        return Fail(ErrorOf(errno, CBase::Error::WriteFailed));
+    }
+
+    bool Fail(CBase::Error e) {
+        eError = e;
+        return false;
+    }
+
+    static CBase::Error ErrorOf(int err, CBase::Error other) {
+        switch (err) {
+        case ENOENT:
+        case ENOTDIR:
+            return CBase::Error::Missing;
+        case EISDIR:
+        case ENXIO:
+            return CBase::Error::NotAFile;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+        case EBADF:
+            return CBase::Error::NoAccess;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return CBase::Error::DiskFull;
+        default:
+            return other;
+        }
+    }
+
+    // Opens without blocking on something that is not a regular file (a named pipe would
+    // wait for a writer) and without write access when only reading is asked for.
+    bool OpenFile(const std::string& fileName, bool writable);
+
+    // A change takes the table's lock and reads the header again under it: another program
+    // may have appended since this object read it, or replaced the file by packing or
+    // converting it (the new file is then opened in its place, the record buffer kept).
+    bool BeginChange() {
+        eError = CBase::Error::None;
+        if (!hFile) return false;
+        if (!bWritable) return Fail(CBase::Error::NoAccess);
+        if (iLockDepth > 0) {
+            ++iLockDepth;
+            return true;
+        }
+        for (int attempt = 0;; ++attempt) {
+            if (!cb::LockFile(fileno(hFile), true, kLockTimeoutMs))
+                return Fail(errno == EAGAIN ? CBase::Error::Locked : CBase::Error::WriteFailed);
+            if (!Replaced()) break;
+            cb::UnlockFile(fileno(hFile));
+            // Each new file means another program finished a pack or a conversion.
+            if (attempt == 100) return Fail(CBase::Error::Locked);
+            if (!Reopen()) return false;
+        }
+        if (!RefreshHeader()) {
+            cb::UnlockFile(fileno(hFile));
+            return false;
+        }
+        iLockDepth = 1;
+        return true;
+    }
+
+    void EndChange() {
+        if (iLockDepth > 0 && --iLockDepth == 0 && hFile) cb::UnlockFile(fileno(hFile));
+    }
+
+    // The name now leads to another file than the one open (or to none).
+    bool Replaced() const {
+        struct stat byName {}, open {};
+        if (stat(sFileName.c_str(), &byName) != 0 || fstat(fileno(hFile), &open) != 0)
+            return true;
+        return byName.st_dev != open.st_dev || byName.st_ino != open.st_ino;
+    }
+
+    bool Reopen() {
+        const std::string name = sFileName;
+        const std::vector<Field> fields = aFields;
+        const uint32_t recNo = dwRecNo;
+        if (!OpenFile(name, true)) return false;
+        dwRecNo = recNo;
+        const bool sameLayout =
+            RecordLengthOf(fields) == RecordLengthOf(aFields) &&
+            std::equal(fields.begin(), fields.end(), aFields.begin(), aFields.end(),
+                       [](const Field& a, const Field& b) {
+                           return std::strcmp(a.szName, b.szName) == 0 && a.iWidth == b.iWidth;
+                       });
+        // The record buffer was filled for the old columns.
+        return sameLayout || Fail(CBase::Error::WriteFailed);
+    }
+
+    bool RefreshHeader() {
+        std::array<uint8_t, kHeaderSize> header{};
+        DropCache();
+        if (!SeekTo(hFile, 0) || std::fread(header.data(), 1, header.size(), hFile) != header.size())
+            return Fail(CBase::Error::TooShort);
+        if (Get16(&header[8]) != HeaderLength() || Get16(&header[10]) != RecordLength())
+            return Fail(CBase::Error::BadHeaderLength);
+        aHeader = header;
+        return true;
+    }
+
+    // Takes back a record that was not completely added: the file ends again with the marker
+    // right after the counted records, so count, records and marker agree.
+    void TakeBack(uint64_t pos, uint64_t oldSize) {
+        const int err = errno;
+        const int fd = fileno(hFile);
+        std::fflush(hFile);
+        if (ftruncate(fd, off_t(std::min(oldSize, pos + 1))) == 0 && oldSize > pos) {
+            const uint8_t marker = kEndOfFile;
+            [[maybe_unused]] ssize_t n = pwrite(fd, &marker, 1, off_t(pos));
+        }
+        ++gWriteGeneration;
+        DropCache();
+        errno = err;
     }
 
     bool WriteHeader() {
@@ -245,55 +375,83 @@ struct CBase::Impl {
     }
 
     int SetFlag(int64_t recNo, uint8_t flag) {
-        if (!hFile || recNo < 0 || recNo >= int64_t(Count())) return 0;
+        if (!hFile || !BeginChange()) return 0;
+        ChangeScope scope(this);
+        if (recNo < 0 || recNo >= int64_t(Count())) return 0;
         dwRecNo = uint32_t(recNo);
-        if (!RecordInFile(uint64_t(recNo))) return 0;
+        if (!RecordInFile(uint64_t(recNo))) return Fail(CBase::Error::CountBeyondFile);
         if (!WriteAt(RecordPos(uint64_t(recNo)), &flag, 1)) return 0;
         return WriteHeader() ? 1 : 0;
     }
+
+    bool bWritable = false;
+    int iLockDepth = 0;
+    CBase::Error eError = CBase::Error::None;
+
+    struct ChangeScope {
+        explicit ChangeScope(Impl* impl) : p(impl) {}
+        ~ChangeScope() { p->EndChange(); }
+        Impl* p;
+    };
 };
 
-CBase::CBase() : p(new Impl) {}
-
-CBase::CBase(const std::string& fileName) : CBase() {
-    Open(fileName);
-}
-
-CBase::~CBase() {
-    Close();
-    delete p;
-}
-
-bool CBase::Open(const std::string& fileName) {
-    Close();
-    if (fileName.empty() || fileName.size() > size_t(kMaxFileNameLength)) return false;
-    p->sFileName = fileName;
-    FILE* f = std::fopen(fileName.c_str(), "r+b");
-    if (!f) return false;
+bool CBase::Impl::OpenFile(const std::string& fileName, bool writable) {
+    if (hFile) std::fclose(hFile);
+    hFile = nullptr;
+    iLockDepth = 0;
+    aFields.clear();
+    aHeader.fill(0);
+    DropCache();
+    eError = CBase::Error::None;
+    if (fileName.empty() || fileName.size() > size_t(kMaxFileNameLength))
+        return Fail(CBase::Error::Missing);
+    // A table copied from DOS or Windows may be spelt in capitals.
+    sFileName = cb::ExistingSpelling(fileName);
+    const int fd = ::open(sFileName.c_str(),
+                          (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Fail(ErrorOf(errno, CBase::Error::ReadFailed));
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Fail(CBase::Error::NotAFile);
+    }
+    // Without any write permission bit a file is read-only, also for root.
+    if (writable && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        ::close(fd);
+        return Fail(CBase::Error::NoAccess);
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* f = fdopen(fd, writable ? "r+b" : "rb");
+    if (!f) {
+        ::close(fd);
+        return Fail(CBase::Error::ReadFailed);
+    }
     std::setvbuf(f, nullptr, _IONBF, 0);
 
-    auto fail = [&] {
+    auto fail = [&](CBase::Error e) {
         std::fclose(f);
-        p->aHeader.fill(0);
-        return false;
+        return Fail(e);
     };
 
     int64_t size = FileSize(f);
     std::array<uint8_t, kHeaderSize> header{};
     if (size < kHeaderSize || std::fseek(f, 0, SEEK_SET) != 0 ||
         std::fread(header.data(), 1, header.size(), f) != header.size())
-        return fail();
+        return fail(CBase::Error::TooShort);
     int headerLength = Get16(&header[8]);
     int recordLength = Get16(&header[10]);
-    if (headerLength < kHeaderSize + 1 || headerLength > size) return fail();
-    if (recordLength < 1 || recordLength > kMaxRecordLength) return fail();
+    if (headerLength < kHeaderSize + 1 || headerLength > size)
+        return fail(CBase::Error::BadHeaderLength);
+    if (recordLength < 1 || recordLength > kMaxRecordLength)
+        return fail(CBase::Error::BadRecordLength);
     int count = (headerLength - 1) / kDescriptorSize - 1;
-    if (count > kMaxFields) return fail();
+    if (count > kMaxFields) return fail(CBase::Error::TooManyFields);
 
     // Descriptors and terminator lie inside the header, which lies inside the file.
     std::vector<uint8_t> desc(size_t(count) * kDescriptorSize + 1);
-    if (std::fread(desc.data(), 1, desc.size(), f) != desc.size()) return fail();
-    if (desc.back() != kTerminator) return fail();
+    if (std::fread(desc.data(), 1, desc.size(), f) != desc.size())
+        return fail(CBase::Error::BadHeaderLength);
+    if (desc.back() != kTerminator) return fail(CBase::Error::NoTerminator);
 
     std::vector<Field> fields(static_cast<size_t>(count));
     int offset = 0;
@@ -306,22 +464,45 @@ bool CBase::Open(const std::string& fileName) {
         fld.iWidth = d[16];
         fld.iDecimals = d[17];
         fld.iOffset = offset;
-        if (fld.iWidth == 0) return fail();
+        if (fld.iWidth == 0) return fail(CBase::Error::BadField);
         offset += fld.iWidth;
     }
-    if (offset + 1 > recordLength) return fail();
+    if (offset + 1 > recordLength) return fail(CBase::Error::BadField);
 
-    p->hFile = f;
-    p->aHeader = header;
-    p->aFields = std::move(fields);
-    p->dwRecNo = 0;
-    p->DropCache();
+    hFile = f;
+    bWritable = writable;
+    aHeader = header;
+    aFields = std::move(fields);
+    dwRecNo = 0;
+    DropCache();
     return true;
 }
 
+CBase::CBase() : p(new Impl) {}
+
+CBase::CBase(const std::string& fileName) : CBase() {
+    Open(fileName);
+}
+
+CBase::~CBase() {
+    Close();
+    delete p;
+}
+
+bool CBase::Open(const std::string& fileName) { return OpenFile(fileName, false); }
+
+bool CBase::OpenForReading(const std::string& fileName) { return OpenFile(fileName, true); }
+
+bool CBase::OpenFile(const std::string& fileName, bool bReadOnly) {
+    Close();
+    return p->OpenFile(fileName, !bReadOnly);
+}
+
 void CBase::Close() {
+    // Closing the file also drops a lock held on it.
     if (p->hFile) std::fclose(p->hFile);
     p->hFile = nullptr;
+    p->iLockDepth = 0;
     p->aFields.clear();
     p->aHeader.fill(0);
     p->DropCache();
@@ -329,6 +510,22 @@ void CBase::Close() {
 
 bool CBase::IsOpen() const {
     return p->hFile != nullptr;
+}
+
+CBase::Error CBase::LastError() const {
+    return p->eError;
+}
+
+bool CBase::IsDamage(Error e) {
+    return e >= Error::TooShort;
+}
+
+bool CBase::Lock() {
+    return p->BeginChange();
+}
+
+void CBase::Unlock() {
+    p->EndChange();
 }
 
 int CBase::AddField(int index, std::string_view name, char type, int width, int decimals) {
@@ -351,8 +548,10 @@ int CBase::AddField(int index, std::string_view name, char type, int width, int 
     return kMaxFields - index;
 }
 
-bool CBase::Create(const std::string& fileName) {
+bool CBase::Create(const std::string& requestedName) {
     Close();
+    // Replaces a table of that name in any spelling rather than adding one beside it.
+    const std::string fileName = cb::ExistingSpelling(requestedName);
     const std::vector<Field>& layout = p->aLayout;
     bool widthsOk =
         std::all_of(layout.begin(), layout.end(), [](const Field& f) { return f.iWidth >= 1; });
@@ -360,9 +559,9 @@ bool CBase::Create(const std::string& fileName) {
     if (fileName.empty() || fileName.size() > size_t(kMaxFileNameLength)) return false;
     std::array<uint8_t, kHeaderSize> header{};
     FILE* f = WriteEmptyTable(fileName, layout, header, p->iCodePageMark);
-    if (!f) return false;
+    if (!f) return p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
     ++gWriteGeneration;
-    if (std::fclose(f) != 0) return false;
+    if (std::fclose(f) != 0) return p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
     return Open(fileName);
 }
 
@@ -424,14 +623,20 @@ void CBase::PutField(std::string_view name, std::string_view text) {
 
 int CBase::Append() {
     if (!p->hFile) return 0;
+    if (!p->BeginChange()) {
+        p->dwRecNo = p->Count() == 0 ? UINT32_MAX : p->Count() - 1;
+        return 0;
+    }
+    Impl::ChangeScope scope(p);
     uint32_t count = p->Count();
     p->dwRecNo = count == 0 ? UINT32_MAX : count - 1;
-    if (count == UINT32_MAX) return 0;
+    if (count == UINT32_MAX) return p->Fail(Error::DiskFull);
     // The end of the records must be where the file is: a count promising more records
     // than the file holds would otherwise leave a hole of zero bytes as records.
     uint64_t pos = p->RecordPos(count);
     int64_t size = FileSize(p->hFile);
-    if (size < 0 || pos > uint64_t(size)) return 0;
+    if (size < 0) return p->Fail(Error::ReadFailed);
+    if (pos > uint64_t(size)) return p->Fail(Error::CountBeyondFile);
 
     size_t len = size_t(p->RecordLength());
     std::array<uint8_t, kMaxRecordLength + 1> rec{};
@@ -439,11 +644,15 @@ int CBase::Append() {
     std::memcpy(&rec[1], p->aRecord.data(), len - 1);
     Scramble(&rec[1], len - 1, p->sKey);
     rec[len] = kEndOfFile;
-    if (!p->WriteAt(pos, rec.data(), len + 1)) return 0;
+    if (!p->WriteAt(pos, rec.data(), len + 1)) {
+        p->TakeBack(pos, uint64_t(size));
+        return 0;
+    }
 
     Put32(&p->aHeader[4], count + 1);
     if (!p->WriteHeader()) {
         Put32(&p->aHeader[4], count);
+        p->TakeBack(pos, uint64_t(size));
         return 0;
     }
     p->dwRecNo = count;
@@ -451,7 +660,10 @@ int CBase::Append() {
 }
 
 int CBase::Write() {
-    if (!p->hFile || p->dwRecNo >= p->Count() || !p->RecordInFile(p->dwRecNo)) return 0;
+    if (!p->hFile || !p->BeginChange()) return 0;
+    Impl::ChangeScope scope(p);
+    if (p->dwRecNo >= p->Count()) return 0;
+    if (!p->RecordInFile(p->dwRecNo)) return p->Fail(Error::CountBeyondFile);
     size_t len = size_t(p->RecordLength());
     std::array<uint8_t, kMaxRecordLength> rec{};
     rec[0] = kActive;
@@ -470,11 +682,18 @@ int CBase::Recall(int64_t recNo) {
 }
 
 bool CBase::Pack() {
-    if (!p->hFile) return false;
+    if (!p->hFile || !p->BeginChange()) return false;
+    Impl::ChangeScope scope(p);
+    // The packed table takes the place of the file the name leads to, links followed, with
+    // that file's permissions and owner.
+    const std::string target = cb::ReplacementTarget(p->sFileName);
+    const cb::FileProperties properties = cb::PropertiesOf(target);
+    const std::string kScratchName =
+        cb::FolderOf(target) + kScratchStem + "." + std::to_string(getpid()) + ".dbf";
     std::array<uint8_t, kHeaderSize> header{};
     // The packed table keeps the mark it had, none included.
     FILE* scratch = WriteEmptyTable(kScratchName, p->aFields, header, p->aHeader[29]);
-    if (!scratch) return false;
+    if (!scratch) return p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
     ++gWriteGeneration;
 
     // Scrambling is undone and redone with the same key, so the bytes are copied as they
@@ -492,6 +711,7 @@ bool CBase::Pack() {
         if (out.empty()) return true;
         bool written = SeekTo(scratch, outPos) &&
                        std::fwrite(out.data(), 1, out.size(), scratch) == out.size();
+        if (!written) p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
         outPos += out.size();
         out.clear();
         return written;
@@ -501,7 +721,7 @@ bool CBase::Pack() {
     for (uint32_t i = 0; i < count && ok; ++i) {
         const uint8_t* rec = p->ReadSpan(p->RecordPos(i), inLen);
         if (!rec) {
-            ok = false; // the count promises records the file does not hold
+            ok = p->Fail(Error::CountBeyondFile);
             break;
         }
         if (rec[0] != kActive) continue;
@@ -519,10 +739,12 @@ bool CBase::Pack() {
         ok = SeekTo(scratch, 0) &&
              std::fwrite(header.data(), 1, header.size(), scratch) == header.size();
     }
+    ok = ok && cb::KeepProperties(fileno(scratch), properties);
     ok = cb::SyncToDisk(scratch) && ok;
     ok = std::fclose(scratch) == 0 && ok;
     if (!ok) {
-        std::remove(kScratchName);
+        if (p->eError == Error::None) p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
+        std::remove(kScratchName.c_str());
         return false;
     }
 
@@ -533,14 +755,14 @@ bool CBase::Pack() {
     Close();
     bool renamed;
     if (PackRename()) {
-        renamed = PackRename()(kScratchName, name);
+        renamed = PackRename()(kScratchName, target);
     } else {
         std::error_code ec;
-        std::filesystem::rename(kScratchName, name, ec);
+        std::filesystem::rename(kScratchName, target, ec);
         renamed = !ec;
     }
     ++gWriteGeneration;
-    if (!renamed) return false;
+    if (!renamed) return p->Fail(Error::WriteFailed);
     bool opened = Open(name);
     p->dwRecNo = recNo;
     return opened;

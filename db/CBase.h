@@ -9,9 +9,12 @@
 #include <vector>
 
 // One dBASE III table file with one record buffer. Record numbers count from 0. Every field
-// is handled as text. Callers open, work and close within one operation; nothing is locked.
-// Every change goes to the file at once (record first, then the header); reads go through a
-// small read-ahead block that any write in the process drops.
+// is handled as text. Callers open, work and close within one operation. Every change goes to
+// the file at once (record first, then the header) under an advisory lock of the file, with
+// the header read again under the lock, so programs sharing a data folder do not overwrite
+// each other's records; reads take no lock. Reads go through a small read-ahead block that
+// any write in the process drops. A name that does not exist as spelt finds the file whose
+// name differs only in ASCII case.
 class CBase {
 public:
     enum FindMode {
@@ -39,8 +42,38 @@ public:
     // the file, record length 0 or above 1001, more than kMaxFields fields, a field of width
     // 0, fields reaching past the record length, or no 0x0D after the descriptors.
     bool Open(const std::string& fileName);
+    // The same for a table that is only read, such as an installed, write-protected copy;
+    // every write to it fails.
+    bool OpenForReading(const std::string& fileName);
     void Close();
     bool IsOpen() const;
+
+    // Why the last Open, Create, Append, Write, Delete, Recall or Pack failed.
+    enum class Error {
+        None,
+        Missing,
+        NotAFile,    // a folder, a named pipe, a device ...
+        NoAccess,    // no permission, write-protected, or opened for reading only
+        Locked,      // another program held the table's lock too long
+        DiskFull,
+        WriteFailed, // any other write error
+        ReadFailed,
+        // The file is no table (IsDamage):
+        TooShort,        // shorter than the 32-byte header
+        BadHeaderLength, // header length below 33 or beyond the file
+        BadRecordLength, // 0 or above 1001
+        TooManyFields,
+        BadField,        // a field of width 0, or fields beyond the record length
+        NoTerminator,    // no 0x0D after the descriptors
+        CountBeyondFile, // the header counts more records than the file holds
+    };
+    Error LastError() const;
+    static bool IsDamage(Error e);
+
+    // Holds the table's lock across several operations (changes inside take it again
+    // without waiting), re-reading the header under it. False when it cannot be had.
+    bool Lock();
+    void Unlock();
 
     // Sets descriptor `index` of the layout to be created; returns 50 - index.
     int AddField(int index, std::string_view name, char type, int width, int decimals);
@@ -85,6 +118,7 @@ public:
     static constexpr uint8_t kWindowsAnsiMark = 0x57;
 
 private:
+    bool OpenFile(const std::string& fileName, bool bReadOnly);
     struct Impl;
     Impl* p;
 };

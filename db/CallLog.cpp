@@ -3,16 +3,32 @@
 
 #include "app/Settings.h"
 #include "db/CBase.h"
+#include "db/TableErrors.h"
 #include "platform/ErrorBox.h"
+#include "platform/Trace.h"
 
 namespace {
 
 constexpr const char* kNotFoundText = "Anrufer Datenbank nicht gefunden/geöffnet";
 
+// Set from the first call that could not be logged until one is logged again: the user hears
+// of a failing log once, not with every call.
+bool bLogFailing = false;
+
 bool OpenCallLog(CBase& table) {
     if (table.Open(kCallLogFile)) return true;
     cb::ShowErrorBox(kNotFoundText);
     return false;
+}
+
+// Every lost call leaves its reason in the trace; the box comes once per episode. A table
+// that cannot be opened keeps its own box text.
+void ReportLostCall(const CBase& table, const char* boxText = nullptr) {
+    const std::string text = "Anruf konnte nicht gespeichert werden: " +
+                             DescribeTableError(kCallLogFile, table.LastError());
+    cb::Trace(text);
+    if (!bLogFailing) cb::ShowErrorBox(boxText ? boxText : text);
+    bLogFailing = true;
 }
 
 void MarkCurrent(CBase& table) {
@@ -32,12 +48,19 @@ void AddCallLogFields(CBase& table) {
 int32_t LogCall(const std::string& calling, const std::string& called, int32_t time) {
     if (!bHistory) return -1;
     CBase table;
-    if (!OpenCallLog(table)) return -1;
+    if (!table.Open(kCallLogFile)) {
+        ReportLostCall(table, kNotFoundText);
+        return -1;
+    }
     table.PutField("ZEIT", std::to_string(time));
     table.PutField("ANRUFER", calling);
     table.PutField("GERUFENER", called);
     table.PutField("ANG", " ");
-    if (table.Append() != 1) return -1;
+    if (table.Append() != 1) {
+        ReportLostCall(table);
+        return -1;
+    }
+    bLogFailing = false;
     return static_cast<int32_t>(table.RecCount() - 1);
 }
 

@@ -4,6 +4,11 @@
 #include "db/Anruf.h"
 #include "db/CBase.h"
 #include "db/CallLog.h"
+#include "db/TableErrors.h"
+#include "platform/ErrorBox.h"
+#include "platform/FileNames.h"
+#include "platform/FileProperties.h"
+#include "platform/Trace.h"
 
 #include <filesystem>
 #include <fstream>
@@ -31,9 +36,9 @@ const TableKind kPhoneBook{0, kPhoneBookFile, kLegacyPhoneBookFile, &AddPhoneBoo
 const TableKind kCallLog{1, kCallLogFile, kLegacyCallLogFile, &AddCallLogFields,
                          {"ZEIT", "ANRUFER", "GERUFENER", "ANG"}, "ZEIT"};
 
-bool Exists(const char* name) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(name, ec));
+// Tables copied from DOS or Windows may be spelt in capitals: any spelling counts.
+bool Exists(const std::string& name) {
+    return cb::ExistsInAnySpelling(name);
 }
 
 bool Rename(const std::string& from, const std::string& to) {
@@ -42,7 +47,7 @@ bool Rename(const std::string& from, const std::string& to) {
     return !ec;
 }
 
-void Remove(const char* name) {
+void Remove(const std::string& name) {
     std::error_code ec;
     fs::remove(name, ec);
 }
@@ -62,13 +67,13 @@ bool HasColumn(const CBase& table, const char* name) {
 // When that table is missing, the backup goes back under its name and is converted like any
 // old table; otherwise it is kept aside under a free name for the user. False when neither
 // move works, so the backup name cannot be used safely.
-bool SettleLeftoverBackup() {
+bool SettleLeftoverBackup(std::string& reason) {
     if (!Exists(kConversionBackupFile)) return true;
 
     const TableKind* owner = nullptr;
     {
         CBase backup;
-        if (backup.Open(kConversionBackupFile)) {
+        if (backup.OpenForReading(kConversionBackupFile)) {
             if (HasColumn(backup, kCallLog.mark)) owner = &kCallLog;
             else if (HasColumn(backup, kPhoneBook.mark)) owner = &kPhoneBook;
         }
@@ -78,14 +83,23 @@ bool SettleLeftoverBackup() {
 
     for (int n = 1; n < 1000; ++n) {
         const std::string aside = std::string(kConversionBackupFile) + "." + std::to_string(n);
-        if (!Exists(aside.c_str())) return Rename(kConversionBackupFile, aside);
+        if (Exists(aside)) continue;
+        if (!Rename(kConversionBackupFile, aside)) break;
+        // Said once, when it is put aside: the user decides what becomes of it.
+        const std::string text = "Eine unterbrochene Datenbank-Umstellung hat eine Sicherung "
+                                 "hinterlassen. Sie wurde aufbewahrt als " +
+                                 TableDisplayPath(aside);
+        cb::Trace(text);
+        cb::ShowErrorBox(text);
+        return true;
     }
+    reason = TableDisplayPath(kConversionBackupFile) + " konnte nicht beiseitegelegt werden";
     return false;
 }
 
 // Whether the file holds exactly `count` records and its end marker: writes that were
 // buffered may have failed unnoticed when the file was closed (full disk).
-bool IsComplete(const char* name, uint32_t count) {
+bool IsComplete(const std::string& name, uint32_t count) {
     unsigned char header[12] = {};
     std::ifstream in(name, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
@@ -98,30 +112,49 @@ bool IsComplete(const char* name, uint32_t count) {
 }
 
 // Builds the table in the current layout under the scratch name and puts it in place of the
-// old one only once it is complete. The old table is untouched until then.
-bool ConvertTable(const TableKind& kind, ConversionProgress* progress) {
+// old one only once it is complete. The old table is untouched until then, and locked: other
+// programs' changes wait and then go to the new file. The new file takes the old one's place
+// where a link leads, with its permissions and owner. `reason` says why it failed.
+bool ConvertTable(const TableKind& kind, ConversionProgress* progress, std::string& reason) {
     auto setMax = [&](uint32_t v) { if (progress) progress->SetMax(kind.index, v); };
     auto setValue = [&](uint32_t v) { if (progress) progress->SetValue(kind.index, v); };
 
-    const bool fresh = !Exists(kind.file);
+    const std::string file = cb::ExistingSpelling(kind.file);
+    const bool fresh = !Exists(file);
     // A legacy file that start-up could not take over is not ours to replace.
-    if (fresh && Exists(kind.legacy)) return false;
+    if (fresh && Exists(kind.legacy)) {
+        reason = TableDisplayPath(cb::ExistingSpelling(kind.legacy)) +
+                 " konnte nicht in " + kind.file + " umbenannt werden";
+        return false;
+    }
 
     CBase source;
-    if (!fresh && !source.Open(kind.file)) return false;
+    if (!fresh && (!source.Open(file) || !source.Lock())) {
+        reason = DescribeTableError(file, source.LastError());
+        return false;
+    }
+    const std::string destination = fresh ? file : cb::ReplacementTarget(file);
+    const std::string folder = cb::FolderOf(destination);
+    const std::string scratch = folder + kConversionScratchFile;
+    const std::string backup = folder + kConversionBackupFile;
 
-    Remove(kConversionScratchFile);
+    Remove(scratch);
     CBase target;
     kind.addFields(target);
     // The converted table keeps the code-page mark it had; one without gets Windows-1252's.
     if (!fresh && source.CodePageMark() != 0) target.SetCodePageMark(source.CodePageMark());
-    if (!target.Create(kConversionScratchFile)) return false;
+    if (!target.Create(scratch)) {
+        reason = DescribeTableError(scratch, target.LastError());
+        return false;
+    }
 
-    auto fail = [&] {
+    auto fail = [&](const std::string& why) {
+        reason = why;
         target.Close();
-        Remove(kConversionScratchFile);
+        Remove(scratch);
         return false;
     };
+    auto failWrite = [&] { return fail(DescribeTableError(scratch, target.LastError())); };
 
     const uint32_t count = fresh ? 0 : source.RecCount();
     uint32_t copied = 0;
@@ -130,35 +163,43 @@ bool ConvertTable(const TableKind& kind, ConversionProgress* progress) {
         const int state = source.GoTo(n);
         if (state == -1) break; // the file ends before its header's count
         for (const char* column : kind.columns) target.PutField(column, source.GetField(column));
-        if (target.Append() != 1) return fail();
-        if (state == 0 && target.Delete(target.RecNo()) != 1) return fail();
+        if (target.Append() != 1) return failWrite();
+        if (state == 0 && target.Delete(target.RecNo()) != 1) return failWrite();
         setValue(n);
     }
     setValue(count);
-    source.Close();
     target.Close();
-    if (!IsComplete(kConversionScratchFile, copied)) return fail();
+    if (!IsComplete(scratch, copied))
+        return fail(TableDisplayPath(scratch) + " konnte nicht vollständig geschrieben werden");
 
     if (fresh) {
-        if (!Rename(kConversionScratchFile, kind.file)) return fail();
+        if (!Rename(scratch, destination))
+            return fail(TableDisplayPath(destination) + " konnte nicht angelegt werden");
         return true;
     }
-    if (!Rename(kind.file, kConversionBackupFile)) return fail();
-    if (!Rename(kConversionScratchFile, kind.file)) {
+    if (!cb::KeepProperties(scratch, cb::PropertiesOf(destination)))
+        return fail("die Zugriffsrechte von " + TableDisplayPath(destination) +
+                    " konnten nicht übernommen werden");
+    if (!Rename(destination, backup))
+        return fail(TableDisplayPath(destination) + " konnte nicht nach " +
+                    TableDisplayPath(backup) + " verschoben werden");
+    if (!Rename(scratch, destination)) {
         // Should this fail too, the backup is the table and the next run moves it back.
-        Rename(kConversionBackupFile, kind.file);
-        Remove(kConversionScratchFile);
+        Rename(backup, destination);
+        Remove(scratch);
+        reason = TableDisplayPath(destination) + " konnte nicht ersetzt werden";
         return false;
     }
-    Remove(kConversionBackupFile);
-    return true;
+    Remove(backup);
+    return true; // the source closes last, and with it its lock
 }
 
 } // namespace
 
 void TakeOverLegacyTableNames() {
-    if (!Exists(kCallLogFile)) Rename(kLegacyCallLogFile, kCallLogFile);
-    if (!Exists(kPhoneBookFile)) Rename(kLegacyPhoneBookFile, kPhoneBookFile);
+    if (!Exists(kCallLogFile)) Rename(cb::ExistingSpelling(kLegacyCallLogFile), kCallLogFile);
+    if (!Exists(kPhoneBookFile))
+        Rename(cb::ExistingSpelling(kLegacyPhoneBookFile), kPhoneBookFile);
 }
 
 bool TablesNeedConversion() {
@@ -171,8 +212,12 @@ bool TablesNeedConversion() {
 }
 
 int ConvertTables(ConversionProgress* progress) {
-    if (!SettleLeftoverBackup()) return 1;
-    if (!ConvertTable(kPhoneBook, progress)) return 1;
-    if (!ConvertTable(kCallLog, progress)) return 1;
-    return 0;
+    std::string reason;
+    if (SettleLeftoverBackup(reason) && ConvertTable(kPhoneBook, progress, reason) &&
+        ConvertTable(kCallLog, progress, reason))
+        return 0;
+    const std::string text = "Datenbank update fehlgeschlagen: " + reason;
+    cb::Trace(text);
+    cb::ShowErrorBox(text);
+    return 1;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IniFile.h"
 
+#include "FileProperties.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -203,26 +205,18 @@ void CIniFile::WriteString(const std::string& section, const std::string& key,
     // Replace atomically: a crash leaves the old file or the new one, never half of it. The
     // replacement goes where a symbolic link points, and keeps the permissions the file had
     // (a group-writable file stays so), as an edit in place would.
-    std::string target = sPath;
-    if (char* real = realpath(sPath.c_str(), nullptr)) {
-        target = real;
-        std::free(real);
-    }
-    struct stat old {};
-    const bool existed = stat(target.c_str(), &old) == 0;
+    const std::string target = ReplacementTarget(sPath);
+    const FileProperties old = PropertiesOf(target);
     const std::string temp = target + ".tmp" + std::to_string(getpid());
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) throw IniWriteError(sPath);
     bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    if (existed) ok = fchmod(fileno(f), old.st_mode & 07777) == 0 && ok;
+    ok = KeepProperties(fileno(f), old) && ok;
     ok = std::fflush(f) == 0 && ok;
     ok = fsync(fileno(f)) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
-    if (ok) {
-        // A file without any write permission bit is read-only, also for root: refuse to
-        // replace what the user protected (the rename alone would not be stopped by it).
-        if (existed && (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) ok = false;
-    }
+    // Refuse to replace what the user protected.
+    if (IsWriteProtected(old)) ok = false;
     if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
         std::remove(temp.c_str());
         throw IniWriteError(sPath);

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Prepares a data folder for the demo: an empty call log and a phone book with a few
-// entries (texts in Latin-1, as the tables hold them). Existing tables are left alone.
+// entries. Existing tables are left alone.
 #include "db/Anruf.h"
 #include "db/CBase.h"
 #include "db/CallLog.h"
+#include "db/TableText.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -11,17 +12,11 @@
 
 namespace {
 
-std::string Latin1(const char* utf8) {
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8); *p; ++p) {
-        if (*p < 0x80) {
-            out.push_back(static_cast<char>(*p));
-        } else if ((*p & 0xE0) == 0xC0 && p[1]) {
-            out.push_back(static_cast<char>(((*p & 0x1F) << 6) | (p[1] & 0x3F)));
-            ++p;
-        }
-    }
-    return out;
+// The samples are written in UTF-8 here; the tables hold Windows-1252, which has the dash.
+std::string TableText(const char* utf8) {
+    std::string table;
+    if (!Utf8ToTable(utf8, table)) std::fprintf(stderr, "not storable: %s\n", utf8);
+    return table;
 }
 
 struct Sample {
@@ -68,13 +63,13 @@ int main(int argc, char* argv[]) {
         book.Close();
         for (const Sample& s : kSamples) {
             tAnruf entry;
-            entry.sName = Latin1(s.name);
-            entry.sVorname = Latin1(s.vorname);
+            entry.sName = TableText(s.name);
+            entry.sVorname = TableText(s.vorname);
             entry.sTelefon = s.telefon;
-            entry.sStrasse = Latin1(s.strasse);
+            entry.sStrasse = TableText(s.strasse);
             entry.sPlz = s.plz;
-            entry.sOrt = Latin1(s.ort);
-            entry.sInfo = Latin1(s.info);
+            entry.sOrt = TableText(s.ort);
+            entry.sInfo = TableText(s.info);
             entry.sEmail = s.email;
             if (!SaveEntry(entry)) return 1;
         }

@@ -320,3 +320,28 @@ TEST_F(PhoneBookTest, UnwritablePhoneBookIsReportedAsMissing) {
 }
 
 } // namespace
+
+namespace {
+
+// dbfread picks the code page from the table's mark when it is not told one.
+TEST_F(PhoneBookTest, TablesWeWriteReadRightInDbfreadWithoutNamingACodePage) {
+    CreatePhoneBook({{"Alt", "01", true}});
+    tAnruf a;
+    a.sName = "M\xFCller \x96 B\xFCro";
+    a.sInfo = "Preis 5 \x80, \x84gern\x93";
+    ASSERT_TRUE(SaveEntry(a));
+    {
+        CBase table;
+        ASSERT_TRUE(table.Open(kPhoneBookFile));
+        ASSERT_TRUE(table.Pack()); // the mark survives packing
+    }
+    const int status = std::system(
+        "/usr/bin/python3 -c \"import dbfread, sys\n"
+        "for r in dbfread.DBF('Adressen.dbf'):\n"
+        "    sys.stdout.buffer.write((r['NAME'] + '|' + r['INFO'] + '\\n').encode('utf-8'))\""
+        " > dbfread.txt 2>&1");
+    EXPECT_EQ(status, 0) << cbtest::ReadWholeFile("dbfread.txt");
+    EXPECT_EQ(cbtest::ReadWholeFile("dbfread.txt"), "Müller – Büro|Preis 5 €, „gern“\n");
+}
+
+} // namespace
