@@ -299,5 +299,7 @@ int TMainWindow::ShowCallerPopup(const tAnruf& anruf) {
 
 void TMainWindow::CountCall() {
     ++iCallCount;
+    // The note that the line came back has served once a call has come through.
+    if (line.LineState() != TCapiLine::State::Lost) sLineHint.clear();
     UpdateTrayHint();
 }

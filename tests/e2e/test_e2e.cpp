@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -197,15 +198,24 @@ TEST_F(EndToEnd, ServerAnnouncesAndClientShowsWithoutLogging) {
     Expect("recv LISTEN_REQ");
     ASSERT_TRUE(WaitUntil([&] { return client.Trace().find("hint CallBeacon") != std::string::npos; }, 10000));
 
+    // A listener of our own on the same port sees what the server announces.
+    SetMailPortOverride(static_cast<uint16_t>(mailPort));
+    TMailClient listener("DEDOV");
+    SetMailPortOverride(0);
     line->Send("ring 0101 4711 301234567\n");
     ASSERT_TRUE(WaitUntil([&] { return client.Count("popup Meier") == 1; }, 15000)) << client.Trace();
     ASSERT_TRUE(WaitUntil([&] { return client.Count("popup closed") == 1; }, 15000));
+    char announced[200] = {};
+    uint32_t length = 0;
+    ASSERT_TRUE(listener.ReadMessage(announced, sizeof announced - 1, &length));
+    CallMessage first {};
+    ASSERT_TRUE(ParseCallMessage(announced, length, first));
 
     // The same sequence number again (a stray copy) is dropped by the client.
     SetMailPortOverride(static_cast<uint16_t>(mailPort));
     {
         TMailServer stray("DEDOV");
-        stray.SendText(FormatCallMessage(0, 1, "0891234", "4711").c_str());
+        stray.SendText(FormatCallMessage(first.iSeq, 1, "0891234", "4711").c_str());
     }
     SetMailPortOverride(0);
     line->Send("ring 0102 4711 891234\n");
@@ -246,10 +256,11 @@ TEST_F(EndToEnd, RefusedRegistrationShowsTheBox) {
     Station station(temp.path() / "refused", linePort);
     station.Start(kQuickPopup);
     ASSERT_TRUE(WaitUntil([&] { return station.Trace().find("box CAPI Register") != std::string::npos; }, 15000));
-    EXPECT_NE(station.Trace().find("box CAPI Register\nCode:1008"), std::string::npos) << station.Trace();
+    EXPECT_NE(station.Trace().find("box CAPI Register Code:1008"), std::string::npos) << station.Trace();
     EXPECT_EQ(station.Count("hint CallBeacon"), 0); // start-up ended before the timer
-    // A session that ends while the box still waits for its click ends the program orderly.
-    EXPECT_EQ(station.app->StopWith(SIGTERM, 15000), 0);
+    // A session that ends while the box still waits for its click ends the program orderly,
+    // with exit code 1: the start-up failed.
+    EXPECT_EQ(station.app->StopWith(SIGTERM, 15000), 1 << 8);
     EXPECT_NE(ReadWholeFile(station.IniPath()).find("[MSN]"), std::string::npos);
 }
 
@@ -262,5 +273,90 @@ TEST_F(EndToEnd, FreshFolderStartsWithEmptyTables) {
     Expect("recv LISTEN_REQ");
     line->Send("ring 0101 4711 301234567\n");
     ASSERT_TRUE(WaitUntil([&] { return ReadLog(station.dir).size() == 1; }, 15000));
+    EXPECT_EQ(station.app->StopWith(SIGTERM, 15000), 0);
+}
+
+namespace {
+
+int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
+
+} // namespace
+
+// While the first call's pop-up stays open, a second call and the first call's hang-up are
+// handled at once: the pop-up's modal loop must leave the line's watch and the timer free.
+TEST_F(EndToEnd, CallsArriveAndEndWhileAPopUpIsOpen) {
+    StartLine();
+    Station station(temp.path() / "busy", linePort);
+    station.Start("[Anruf]\nSekunden=12\n");
+    Expect("recv LISTEN_REQ");
+    line->Send("ring 0101 4711 301234567\n");
+    Expect("recv ALERT_REQ plci=0x0101");
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("popup Meier") == 1; }, 10000));
+
+    const auto rung = std::chrono::steady_clock::now();
+    const auto rungAt = static_cast<int64_t>(std::time(nullptr));
+    line->Send("ring 0202 4711 891234\n");
+    Expect("recv ALERT_REQ plci=0x0202", 5000);
+    EXPECT_LT(MillisecondsSince(rung), 1500);
+    const auto hungUp = std::chrono::steady_clock::now();
+    line->Send("hangup 0101 349A\n");
+    Expect("recv DISCONNECT_RESP plci=0x0101", 5000);
+    EXPECT_LT(MillisecondsSince(hungUp), 1500);
+
+    // The second pop-up opened on top of the first, before either closed.
+    ASSERT_TRUE(WaitUntil([&] { return ReadLog(station.dir).size() == 2; }, 5000));
+    const std::string trace = station.Trace();
+    EXPECT_LT(trace.find("popup 0891234"), trace.find("popup closed")) << trace;
+    const std::vector<LogRow> rows = ReadLog(station.dir);
+    EXPECT_LE(std::abs(std::stoll(rows[1].zeit) - rungAt), 1) << "logged when the pop-up closed";
+    EXPECT_TRUE(WaitUntil([&] { return ReadLog(station.dir)[0].ang == "J"; }, 3000));
+    EXPECT_EQ(station.app->StopWith(SIGTERM, 15000), 0);
+}
+
+// A line that goes away (killed, or dropping every connection like a rebooting router) is
+// shown in the tray and won back without a restart; the next call is alerted and logged.
+TEST_F(EndToEnd, LostLineIsNoticedAndWonBack) {
+    StartLine();
+    Station station(temp.path() / "lost", linePort);
+    station.Start(kQuickPopup);
+    Expect("recv LISTEN_REQ");
+
+    line->StopWith(SIGKILL, 5000);
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 1; }, 5000)) << station.Trace();
+    EXPECT_NE(station.Trace().find("hint CallBeacon - keine Verbindung zur ISDN-Leitung"),
+              std::string::npos);
+    StartLine(); // same port, as a router that booted again
+    Expect("recv LISTEN_REQ", 12000);
+    EXPECT_TRUE(WaitUntil([&] { return station.Count("line back") == 1; }, 3000));
+    line->Send("ring 0301 4711 301234567\n");
+    Expect("recv ALERT_REQ plci=0x0301");
+    ASSERT_TRUE(WaitUntil([&] { return ReadLog(station.dir).size() == 1; }, 5000));
+
+    line->Send("drop\n");
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 2; }, 5000)) << station.Trace();
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("line back") == 2; }, 12000)) << station.Trace();
+    line->Send("ring 0302 4711 891234\n");
+    Expect("recv ALERT_REQ plci=0x0302");
+    ASSERT_TRUE(WaitUntil([&] { return ReadLog(station.dir).size() == 2; }, 5000));
+    EXPECT_EQ(station.Count("box"), 0) << station.Trace();
+    EXPECT_EQ(station.app->StopWith(SIGTERM, 15000), 0);
+}
+
+// A workstation set up for a line that is not there yet (a router that boots after it) keeps
+// trying, silently apart from the tray, and takes calls once the line is up.
+TEST_F(EndToEnd, LineThatComesUpAfterStartIsTakenUp) {
+    Station station(temp.path() / "late", linePort);
+    station.Start(kQuickPopup);
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 1; }, 10000)) << station.Trace();
+    StartLine();
+    Expect("recv LISTEN_REQ", 12000);
+    line->Send("ring 0401 4711 301234567\n");
+    Expect("recv ALERT_REQ plci=0x0401");
+    ASSERT_TRUE(WaitUntil([&] { return ReadLog(station.dir).size() == 1; }, 5000));
+    EXPECT_EQ(station.Count("box"), 0) << station.Trace();
     EXPECT_EQ(station.app->StopWith(SIGTERM, 15000), 0);
 }
