@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <strings.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,13 +20,27 @@ bool HasColumn(const CBase& table, const char* name) {
     return false;
 }
 
+std::string& InstalledFile() {
+    static std::string path;
+    return path;
+}
+
+bool OpenDirectory(CBase& table) {
+    // Only read, never written: an installed or write-protected copy serves as well.
+    if (table.OpenForReading(kAreaCodeFile)) return true;
+    // Only a missing own copy falls back; one that cannot be opened stays a failure.
+    if (InstalledFile().empty() || access(kAreaCodeFile, F_OK) == 0) return false;
+    return table.OpenForReading(InstalledFile());
+}
+
 } // namespace
+
+void SetInstalledAreaCodeFile(const std::string& path) { InstalledFile() = path; }
 
 bool LookupAreaCode(const std::string& number, std::string& place, std::string& plz,
                     std::string& breite, std::string& laenge) {
     CBase table;
-    // Only read, never written: an installed or write-protected copy serves as well.
-    if (!table.OpenForReading(kAreaCodeFile)) return false;
+    if (!OpenDirectory(table)) return false;
     // Without the column every record would read as an empty code, which fits any number.
     if (!HasColumn(table, "VORWAHL")) return false;
     table.SetKey(kAreaCodeKey);

@@ -2,6 +2,7 @@
 #include "ui/Info.h"
 
 #include "app/Settings.h"
+#include "app/Version.h"
 #include "capi/CapiBase.h"
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"
@@ -20,8 +21,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr double kVersion = 1.5;
 
 QLabel* NewLabel(const char* name, const QString& caption, int left, int top, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
@@ -99,7 +98,7 @@ TDlgInfo::TDlgInfo(QWidget* owner)
 
 void TDlgInfo::FormCreate() {
     ActivatePlacementIfWanted(*FormPlacement);
-    ProgrammName->setText(ProgrammName->text() + QString::asprintf("%1.2f", kVersion));
+    ProgrammName->setText(ProgrammName->text() + ProgramVersionText());
     ProgrammName->adjustSize();
     // The texts read at start-up, as they are; empty without a driver.
     Hersteller->setText(TextOf(szCapiManufacturer, sizeof szCapiManufacturer));

@@ -3,8 +3,12 @@
 
 #include "app/Settings.h"
 #include "db/CBase.h"
+#include "platform/Autostart.h"
+#include "platform/ErrorBox.h"
+#include "platform/ExePath.h"
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"
+#include "platform/UserPaths.h"
 #include "ui/Placement.h"
 
 #include <QCheckBox>
@@ -24,6 +28,7 @@
 
 #include <climits>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -47,6 +52,15 @@ QProgressBar* NewUsageBar(const char* name, QWidget* parent) {
     bar->setRange(0, 1);
     bar->setValue(0);
     return bar;
+}
+
+// A login starts in the home folder: name the data folder unless it is the per-user default.
+std::string DataFolderForAutostart() {
+    std::error_code ec;
+    const std::filesystem::path current = std::filesystem::current_path(ec);
+    const std::filesystem::path standard = std::filesystem::path(cb::XdgDataHome()) / "callbeacon";
+    if (ec || std::filesystem::equivalent(current, standard, ec)) return std::string();
+    return current.string();
 }
 
 } // namespace
@@ -162,9 +176,14 @@ void TDlgParameter::BuildPages() {
     fenster->setObjectName(QStringLiteral("Fenster"));
     FensterPositionen =
         NewCheckBox("FensterPositionen", QStringLiteral("Fensterpositionen speichern"), fenster);
+    BeimAnmeldenStarten =
+        NewCheckBox("BeimAnmeldenStarten", QStringLiteral("Beim Anmelden starten"), fenster);
+    BeimAnmeldenStarten->setToolTip(
+        QStringLiteral("Soll CallBeacon starten, wenn Sie\nsich am Desktop anmelden?"));
     auto* fensterLayout = new QVBoxLayout(fenster);
     fensterLayout->setContentsMargins(12, 12, 12, 8);
     fensterLayout->addWidget(FensterPositionen);
+    fensterLayout->addWidget(BeimAnmeldenStarten);
     fensterLayout->addStretch();
     TabControl->addTab(fenster, QStringLiteral("Fenster"));
 
@@ -261,6 +280,7 @@ void TDlgParameter::FormCreate() {
     NetzwerkClient->setChecked(bClient);
     NetzwerkServer->setChecked(bServer);
     FensterPositionen->setChecked(bPosSpeichern);
+    BeimAnmeldenStarten->setChecked(cb::AutostartEnabled());
     Cb_AlleNummernZeigen->setChecked(bAlle);
     for (int i = 0; i < 10; ++i) {
         ShowNr[i]->setChecked(abZeige[i]);
@@ -334,6 +354,10 @@ void TDlgParameter::BtnOkClick() {
         std::memset(aszNr[i], 0, sizeof aszNr[i]);
         std::memcpy(aszNr[i], text.constData(), static_cast<size_t>(text.size()));
     }
+    // The entry is written at once: unlike the settings it lives outside the program.
+    if (BeimAnmeldenStarten->isChecked() != cb::AutostartEnabled() &&
+        !cb::SetAutostart(BeimAnmeldenStarten->isChecked(), cb::ExecutablePath(), DataFolderForAutostart()))
+        cb::ShowErrorBox("nach " + cb::AutostartFilePath() + " kann nicht geschrieben werden");
     accept();
 }
 

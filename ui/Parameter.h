@@ -51,6 +51,7 @@ public:
     QCheckBox* NetzwerkServer;
     // Page "Fenster"
     QCheckBox* FensterPositionen;
+    QCheckBox* BeimAnmeldenStarten; // the autostart entry, not a setting of the file
     // Page "Datenbank"
     QLabel* Label6;
     QLabel* Label5;
