@@ -53,21 +53,27 @@ void TCallMonitor::HandleConnectInd(ICallView& view, ICapiPort& capi, const uint
         if (!capi.LineFailed(rc)) ShowCapiError("CAPI PutMessage", rc);
         return;
     }
-    if (!PassesMsnFilter(ind.szCalled)) return;
+    HandleIncomingCall(view, ind.dwPlci, ind.szCalling, ind.szCalled, now);
+}
+
+void TCallMonitor::HandleIncomingCall(ICallView& view, uint32_t callId, const std::string& calling,
+                                      const std::string& called, int32_t now) {
+    if (!PassesMsnFilter(called.c_str())) return;
 
     if (bServer && pMailServer) {
         // A comma from the exchange would shift the fields of the announcement.
-        const std::string calling = WithoutCommas(ind.szCalling);
-        const std::string called = WithoutCommas(ind.szCalled);
-        pMailServer->SendText(FormatCallMessage(iMsgSeq, now, calling.c_str(), called.c_str()).c_str());
+        const std::string sentCalling = WithoutCommas(calling.c_str());
+        const std::string sentCalled = WithoutCommas(called.c_str());
+        pMailServer->SendText(
+            FormatCallMessage(iMsgSeq, now, sentCalling.c_str(), sentCalled.c_str()).c_str());
         // The counter starts anywhere in the range (see InitialMessageSequence): wrap.
         iMsgSeq = static_cast<int32_t>(static_cast<uint32_t>(iMsgSeq) + 1u);
     }
 
     if (bHistory) {
-        const int32_t recNo = LogCall(ind.szCalling, ind.szCalled, now);
+        const int32_t recNo = LogCall(calling, called, now);
         if (iCallSlot >= 2) iCallSlot = 0;
-        aCallSlots[iCallSlot] = CallSlot {ind.dwPlci, recNo, now, ind.szCalling};
+        aCallSlots[iCallSlot] = CallSlot {callId, recNo, now, calling};
         ++iCallSlot;
         if (bBlinkend) view.StartBlinking();
         else view.ShowRedIcon();
@@ -75,7 +81,7 @@ void TCallMonitor::HandleConnectInd(ICallView& view, ICapiPort& capi, const uint
 
     if (bAnruferAnzeigen) {
         tAnruf anruf;
-        const bool known = LookupCaller(anruf, ind.szCalling, ind.szCalled, true);
+        const bool known = LookupCaller(anruf, calling.c_str(), called.c_str(), true);
         if (known || !bBekannte) {
             const int tag = view.ShowCallerPopup(anruf);
             if (tag >= 1 && bAllSeen) {
@@ -92,16 +98,17 @@ void TCallMonitor::HandleDisconnectInd(ICapiPort& capi, const uint8_t* msg) {
     uint32_t plci = 0;
     uint16_t reason = 0;
     if (!DecodeDisconnectInd(msg, kCapiReceiveBuffer, plci, reason)) return;
-    if (reason == CAPI_REASON_NON_SELECTED_USER_CLEARING) {
-        const CallSlot* found = nullptr;
-        for (const CallSlot& slot : aCallSlots)
-            if (slot.dwPlci == plci) found = &slot; // entry 1 wins when both match
-        if (found && found->iRecNo != -1)
-            MarkAnsweredCall(found->iRecNo, found->iZeit, found->sCalling);
-    }
+    if (reason == CAPI_REASON_NON_SELECTED_USER_CLEARING) MarkAnsweredElsewhere(plci);
     const auto resp = BuildDisconnectResp(capi.ApplId(), plci);
     if (const unsigned rc = capi.PutMessage(resp.data()))
         if (!capi.LineFailed(rc)) ShowCapiError("CAPI PutMessage", rc);
+}
+
+void TCallMonitor::MarkAnsweredElsewhere(uint32_t callId) {
+    const CallSlot* found = nullptr;
+    for (const CallSlot& slot : aCallSlots)
+        if (slot.dwPlci == callId) found = &slot; // entry 1 wins when both match
+    if (found && found->iRecNo != -1) MarkAnsweredCall(found->iRecNo, found->iZeit, found->sCalling);
 }
 
 // C1 to C5: one announcement from a network server.

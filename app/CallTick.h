@@ -70,6 +70,14 @@ public:
     // is handled per tick.
     void CAPITimerTick(ICallView& view, ICapiPort* capi);
 
+    // A call that has rung, after its alert: MSN filter, announcement, call log, tray, pop-up
+    // and count. callId identifies the call on its line (the PLCI on an ISDN line) for a
+    // later MarkAnsweredElsewhere. Lines without CAPI messages call this directly.
+    void HandleIncomingCall(ICallView& view, uint32_t callId, const std::string& calling,
+                            const std::string& called, int32_t now);
+    // Another telephone took the call: its log entry gets the answered mark.
+    void MarkAnsweredElsewhere(uint32_t callId);
+
     // Opens or closes the network objects to match bServer and bClient.
     void SyncMailSlots(const char* slotName);
 
