@@ -7,28 +7,57 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 
+namespace {
+bool SystemTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+TTrayIcon::TrayProbe g_probe = &SystemTrayAvailable;
+} // namespace
+
+void TTrayIcon::SetTrayProbe(TrayProbe probe) { g_probe = probe ? probe : &SystemTrayAvailable; }
+
 TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent) {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        pTray = new QSystemTrayIcon(this);
-        connect(pTray, &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                        emit Click();
-                });
+    if (g_probe()) {
+        CreateSystemTray();
     } else {
-        pFallback = new QToolButton;
-        pFallback->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
-        pFallback->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        pFallback->setIconSize(QSize(32, 32));
-        pFallback->setContextMenuPolicy(Qt::CustomContextMenu);
-        pFallback->setAutoRaise(false);
-        connect(pFallback, &QToolButton::clicked, this, &TTrayIcon::Click);
-        connect(pFallback, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-            if (pMenu) pMenu->popup(pFallback->mapToGlobal(pos));
-        });
+        CreateFallback();
+        // No signal tells when a panel with a tray starts, so look now and then.
+        trayWatch.setInterval(kTrayWatchMs);
+        connect(&trayWatch, &QTimer::timeout, this, &TTrayIcon::WatchForTray);
+        trayWatch.start();
     }
     animationTimer.setInterval(400);
     connect(&animationTimer, &QTimer::timeout, this, &TTrayIcon::AnimationStep);
+}
+
+void TTrayIcon::CreateSystemTray() {
+    pTray = new QSystemTrayIcon(this);
+    connect(pTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) emit Click();
+    });
+}
+
+void TTrayIcon::CreateFallback() {
+    pFallback = new QToolButton;
+    pFallback->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
+    pFallback->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    pFallback->setIconSize(QSize(32, 32));
+    pFallback->setContextMenuPolicy(Qt::CustomContextMenu);
+    pFallback->setAutoRaise(false);
+    connect(pFallback, &QToolButton::clicked, this, &TTrayIcon::Click);
+    connect(pFallback, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (pMenu) pMenu->popup(pFallback->mapToGlobal(pos));
+    });
+}
+
+void TTrayIcon::WatchForTray() {
+    if (!g_probe()) return;
+    trayWatch.stop();
+    CreateSystemTray();
+    pTray->setToolTip(sHint);
+    pTray->setIcon(shownPicture);
+    if (pMenu) pTray->setContextMenu(pMenu);
+    if (bShown) pTray->show();
+    // The menu may be open over the stand-in; it belongs to the main window, not to it.
+    delete pFallback;
 }
 
 TTrayIcon::~TTrayIcon() { delete pFallback; }
@@ -79,11 +108,13 @@ void TTrayIcon::AnimationStep() {
 }
 
 void TTrayIcon::Paint(const QIcon& picture) {
+    shownPicture = picture;
     if (pTray) pTray->setIcon(picture);
     if (pFallback) pFallback->setIcon(picture);
 }
 
 void TTrayIcon::Show() {
+    bShown = true;
     if (pTray) {
         pTray->show();
     } else if (pFallback) {

@@ -14,6 +14,8 @@ class QWidget;
 // The tray icon with hint, pop-up menu, click event and a two-picture animation. On a desktop
 // without a notification area it falls back to a small stay-on-top window showing the same
 // picture and hint, with the menu on a right click, so the program stays usable there.
+// When a tray appears later (a panel that starts after the program), the stand-in gives way
+// to the tray icon.
 class TTrayIcon : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +35,11 @@ public:
     bool UsesSystemTray() const { return pTray != nullptr; }
     void Show();
 
+    // Whether the desktop offers a tray now; tests answer for a desktop they cannot change.
+    using TrayProbe = bool (*)();
+    static void SetTrayProbe(TrayProbe probe);
+    static constexpr int kTrayWatchMs = 2000;
+
 signals:
     void Click();
 
@@ -40,6 +47,9 @@ private:
     void Paint(const QIcon& icon);
     void PlaceFallback();
     void AnimationStep();
+    void CreateSystemTray();
+    void CreateFallback();
+    void WatchForTray();
 
     QSystemTrayIcon* pTray = nullptr;
     QPointer<QToolButton> pFallback;
@@ -48,5 +58,8 @@ private:
     QIcon icon;
     QIcon aAnimation[2];
     QTimer animationTimer;
+    QTimer trayWatch;
+    QIcon shownPicture;
+    bool bShown = false;
     int iShown = 0;
 };
