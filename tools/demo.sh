@@ -7,8 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-tools/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+tools/install-deps.sh --demo
+# Without the test libraries: the demo builds only the program and its helpers.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DCB_BENCH=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target callbeacon callbeacon-line callbeacon-demo-data cb_avon
 
 data=$root/demo-data

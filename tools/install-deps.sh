@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, testing and the demo need on Debian 12; only missing packages.
+# With --demo only what building and running the demo needs.
 set -euo pipefail
 
+# Build the program and run it (the demo shows it on a virtual display when there is no desktop).
 packages=(
-  g++ make cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-svg-dev libgl-dev
+  g++ make cmake ninja-build pkg-config
+  qt6-base-dev qt6-svg-dev libgl-dev libphonenumber-dev
   libcapi20-3
-  googletest libgtest-dev libbenchmark-dev libshp-dev libphonenumber-dev
-  python3 python3-dbfread python3-dbf gdal-bin
-  xvfb xauth x11-apps imagemagick iproute2 procps
+  python3 xvfb xauth imagemagick
   fonts-liberation2 fonts-dejavu-core
 )
+# Tests, sanitizers, fuzzers, benchmarks, the package and its checks.
+if [ "${1:-}" != "--demo" ]; then
+  packages+=(
+    clang libclang-rt-14-dev
+    googletest libgtest-dev libbenchmark-dev libshp-dev
+    python3-dbfread python3-dbf gdal-bin
+    x11-apps iproute2 procps
+    dpkg-dev file fakeroot lintian desktop-file-utils appstream
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

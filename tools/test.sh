@@ -9,7 +9,8 @@ tools/install-deps.sh
 
 jobs=$(nproc)
 echo "== Build (build/)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Tests and benchmarks on explicitly: the demo may have configured build/ without them.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DCB_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 echo "== Tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
