@@ -5,6 +5,7 @@
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
 #include "db/CallLog.h"
+#include "net/AnnouncementKey.h"
 #include "net/CallMessage.h"
 #include "net/Mail.h"
 #include "platform/Clock.h"
@@ -64,8 +65,7 @@ void TCallMonitor::HandleIncomingCall(ICallView& view, uint32_t callId, const st
         // A comma from the exchange would shift the fields of the announcement.
         const std::string sentCalling = WithoutCommas(calling.c_str());
         const std::string sentCalled = WithoutCommas(called.c_str());
-        pMailServer->SendText(
-            FormatCallMessage(iMsgSeq, now, sentCalling.c_str(), sentCalled.c_str()).c_str());
+        Announce(FormatCallMessage(iMsgSeq, now, sentCalling.c_str(), sentCalled.c_str()));
         // The counter starts anywhere in the range (see InitialMessageSequence): wrap.
         iMsgSeq = static_cast<int32_t>(static_cast<uint32_t>(iMsgSeq) + 1u);
     }
@@ -121,6 +121,8 @@ void TCallMonitor::ReadNetworkCall(ICallView& view) {
         char buffer[200];
         uint32_t dwRead = 0;
         if (!pMailClient->ReadMessage(buffer, sizeof buffer, &dwRead)) return;
+        // With a key, a message without a right and fresh code is junk like any other.
+        if (pVerifier && !pVerifier->Accept(buffer, dwRead, cb::CurrentUnixTime())) continue;
         // A message without a sequence number, with overlong fields or with anything but a
         // telephone number in its number fields is dropped whole.
         parsed = ParseCallMessage(buffer, dwRead, message);
@@ -135,6 +137,15 @@ void TCallMonitor::ReadNetworkCall(ICallView& view) {
         if (known || !bBekannte) view.ShowCallerPopup(anruf);
     }
     iLastSeq = message.iSeq;
+}
+
+void TCallMonitor::Announce(const std::string& text) {
+    if (!pSigner) {
+        pMailServer->SendText(text.c_str());
+        return;
+    }
+    const std::string block = pSigner->Sign(text, cb::CurrentUnixTime());
+    pMailServer->WriteBlock(block.data(), static_cast<uint32_t>(block.size()));
 }
 
 TCallMonitor::TCallMonitor() : iMsgSeq(InitialMessageSequence()) {}
@@ -156,6 +167,15 @@ void TCallMonitor::SyncMailSlots(const char* slotName) {
     } else {
         delete pMailClient;
         pMailClient = nullptr;
+    }
+    if (sKennwort != sKeyInUse) {
+        sKeyInUse = sKennwort;
+        pSigner.reset();
+        pVerifier.reset();
+        if (!sKeyInUse.empty()) {
+            pSigner = std::make_unique<TAnnouncementSigner>(sKeyInUse, slotName);
+            pVerifier = std::make_unique<TAnnouncementVerifier>(sKeyInUse, slotName);
+        }
     }
 }
 

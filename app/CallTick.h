@@ -4,10 +4,13 @@
 #include "db/Anruf.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class TMailServer;
 class TMailClient;
+class TAnnouncementSigner;
+class TAnnouncementVerifier;
 
 // A logged call remembered for its disconnect. Besides the record number the slot keeps
 // what identifies the call in the log, so that a mark never lands on another call after the
@@ -78,7 +81,8 @@ public:
     // Another telephone took the call: its log entry gets the answered mark.
     void MarkAnsweredElsewhere(uint32_t callId);
 
-    // Opens or closes the network objects to match bServer and bClient.
+    // Opens or closes the network objects to match bServer and bClient, and takes up the
+    // shared key sKennwort (empty: announcements unsigned, every one taken).
     void SyncMailSlots(const char* slotName);
 
     CallSlot aCallSlots[2];          // the last two logged calls
@@ -90,7 +94,12 @@ public:
     TMailClient* pMailClient = nullptr;
 
 private:
+    void Announce(const std::string& text);
     void ReadNetworkCall(ICallView& view);
+
+    std::unique_ptr<TAnnouncementSigner> pSigner;
+    std::unique_ptr<TAnnouncementVerifier> pVerifier;
+    std::string sKeyInUse;
     void HandleConnectInd(ICallView& view, ICapiPort& capi, const uint8_t* msg);
     void HandleDisconnectInd(ICapiPort& capi, const uint8_t* msg);
 };

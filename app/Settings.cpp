@@ -17,6 +17,7 @@ bool bBlinkend = false;
 bool bClient = false;
 bool bServer = false;
 std::string sBroadcast;
+std::string sKennwort;
 bool bPosSpeichern = false;
 bool bAlle = true;
 bool abZeige[10] = {};
@@ -51,6 +52,7 @@ std::vector<Key> KeyTable() {
         {"Netzwerk", "Client", Kind::Flag, &bClient, 0},
         {"Netzwerk", "Server", Kind::Flag, &bServer, 0},
         {"Netzwerk", "Broadcast", Kind::Text, &sBroadcast, 0},
+        {"Netzwerk", "Kennwort", Kind::Text, &sKennwort, 0},
         {"Fenster", "PosSpeichern", Kind::Flag, &bPosSpeichern, 0},
         {"MSN", "Alle", Kind::Flag, &bAlle, 1},
     };

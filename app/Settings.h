@@ -18,6 +18,8 @@ extern bool bClient;            // Client: receive calls from a network server (
 extern bool bServer;            // Server: announce calls to network clients (false)
 extern std::string sBroadcast;  // Broadcast: addresses the server sends to, comma-separated;
                                 // empty means every interface that can broadcast ("")
+extern std::string sKennwort;   // Kennwort: shared key that signs and checks announcements;
+                                // empty means unsigned announcements, as before ("")
 // [Fenster]
 extern bool bPosSpeichern;      // PosSpeichern: dialogs remember their placement (false)
 // [MSN]

@@ -139,6 +139,18 @@ void TDlgParameter::BuildPages() {
     NetzwerkServer = NewCheckBox("NetzwerkServer", QStringLiteral("Netzwerk Server"), anrufer);
     NetzwerkServer->setToolTip(QStringLiteral(
         "Dieser Arbeitsplatz ist ein Netzwerk\nServer. Er benötigt eine ISDN Karte."));
+    LabelKennwort = NewLabel("LabelKennwort", QStringLiteral("Netzwerk Kennwort:"), anrufer);
+    NetzwerkKennwort = new QLineEdit(anrufer);
+    NetzwerkKennwort->setObjectName(QStringLiteral("NetzwerkKennwort"));
+    NetzwerkKennwort->setEchoMode(QLineEdit::Password);
+    NetzwerkKennwort->setMaxLength(128);
+    NetzwerkKennwort->setToolTip(QStringLiteral(
+        "Gemeinsames Kennwort für Server und Clients.\n"
+        "Mit Kennwort zeigen Clients nur Anrufe, die ein Server\n"
+        "mit demselben Kennwort gemeldet hat; gefälschte und\n"
+        "wiederholte Meldungen werden verworfen. Die Meldungen\n"
+        "selbst werden nicht verschlüsselt. Leer: wie bisher."));
+    LabelKennwort->setBuddy(NetzwerkKennwort);
 
     auto* seconds = new QHBoxLayout;
     seconds->addWidget(Label1);
@@ -155,6 +167,8 @@ void TDlgParameter::BuildPages() {
     right->addWidget(Bekannte);
     right->addWidget(NetzwerkClient);
     right->addWidget(NetzwerkServer);
+    right->addWidget(LabelKennwort);
+    right->addWidget(NetzwerkKennwort);
     right->addStretch();
     auto* columns = new QHBoxLayout(anrufer);
     columns->setContentsMargins(12, 12, 12, 8);
@@ -169,6 +183,7 @@ void TDlgParameter::BuildPages() {
     setTabOrder(Anruferhistory, Bekannte);
     setTabOrder(Bekannte, NetzwerkClient);
     setTabOrder(NetzwerkClient, NetzwerkServer);
+    setTabOrder(NetzwerkServer, NetzwerkKennwort);
     TabControl->addTab(anrufer, QStringLiteral("Anrufer"));
 
     // Page "Fenster"
@@ -279,6 +294,7 @@ void TDlgParameter::FormCreate() {
     Blinkend->setChecked(bBlinkend);
     NetzwerkClient->setChecked(bClient);
     NetzwerkServer->setChecked(bServer);
+    NetzwerkKennwort->setText(QString::fromStdString(sKennwort));
     FensterPositionen->setChecked(bPosSpeichern);
     BeimAnmeldenStarten->setChecked(cb::AutostartEnabled());
     Cb_AlleNummernZeigen->setChecked(bAlle);
@@ -343,6 +359,7 @@ void TDlgParameter::BtnOkClick() {
     bHistory = Anruferhistory->isChecked();
     bClient = NetzwerkClient->isChecked();
     bServer = NetzwerkServer->isChecked();
+    sKennwort = NetzwerkKennwort->text().toStdString();
     bAnruferAnzeigen = AnruferAnzeigen->isChecked();
     bBekannte = Bekannte->isChecked();
     bBlinkend = Blinkend->isChecked();

@@ -49,6 +49,8 @@ public:
     QCheckBox* Bekannte;
     QCheckBox* NetzwerkClient;
     QCheckBox* NetzwerkServer;
+    QLabel* LabelKennwort;
+    QLineEdit* NetzwerkKennwort;
     // Page "Fenster"
     QCheckBox* FensterPositionen;
     QCheckBox* BeimAnmeldenStarten; // the autostart entry, not a setting of the file

@@ -7,6 +7,7 @@
 #include "db/Anruf.h"
 #include "db/CBase.h"
 #include "db/CallLog.h"
+#include "net/AnnouncementKey.h"
 #include "net/CallMessage.h"
 #include "net/Mail.h"
 #include "platform/Clock.h"
@@ -405,4 +406,62 @@ TEST(MessageSequence, RestartedServerStartsElsewhereAndNeverAtTheReceiversStart)
     EXPECT_NE(first, second);
     EXPECT_NE(first, 0);
     EXPECT_NE(second, 2147483647);
+}
+
+// A flood of junk costs a client a few ticks, not one tick per datagram; the genuine
+// announcement behind it is shown.
+TEST_F(Tick, JunkFloodIsDiscardedWithinAFewTicks) {
+    SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 17) % 20000));
+    bClient = true;
+    TMailClient client("DEDOV");
+    monitor.pMailClient = &client;
+    {
+        TMailServer flood("DEDOV");
+        // No more than the socket's receive buffer holds; the kernel drops the rest.
+        for (int i = 0; i < 120; ++i) flood.SendText(i % 2 ? "junk" : "1,1,Meier\x1b[2J,4711");
+        flood.SendText(FormatCallMessage(42, 1, "0301234567", "4711").c_str());
+    }
+    int ticks = 0;
+    while (view.popups.empty() && ticks < 100) {
+        monitor.CAPITimerTick(view, nullptr);
+        ++ticks;
+    }
+    monitor.pMailClient = nullptr;
+    SetMailPortOverride(0);
+    ASSERT_EQ(view.popups.size(), 1u);
+    EXPECT_EQ(view.popups[0].sName, "Meier");
+    EXPECT_EQ(ticks, 1);
+}
+
+// With a shared key a client shows only announcements signed with it, each once.
+TEST_F(Tick, KeyedClientShowsOnlySignedAnnouncementsAndNoReplays) {
+    SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 19) % 20000));
+    bClient = true;
+    sKennwort = "geheim";
+    monitor.SyncMailSlots("DEDOV");
+    ASSERT_NE(monitor.pMailClient, nullptr);
+    TAnnouncementSigner genuine("geheim", "DEDOV");
+    TAnnouncementSigner forger("falsch", "DEDOV");
+    const std::string signedCall = genuine.Sign(FormatCallMessage(1, 1, "0301234567", "4711"), now);
+    {
+        TMailServer sender("DEDOV");
+        sender.SendText(FormatCallMessage(2, 1, "0891111", "4711").c_str()); // no code
+        const std::string forged = forger.Sign(FormatCallMessage(3, 1, "0892222", "4711"), now);
+        sender.WriteBlock(forged.data(), static_cast<uint32_t>(forged.size()));
+        sender.WriteBlock(signedCall.data(), static_cast<uint32_t>(signedCall.size()));
+    }
+    {
+        TMailServer replayer("DEDOV"); // the same bytes again, from elsewhere
+        replayer.WriteBlock(signedCall.data(), static_cast<uint32_t>(signedCall.size()));
+        const std::string next = genuine.Sign(FormatCallMessage(4, 1, "0893333", "4711"), now);
+        replayer.WriteBlock(next.data(), static_cast<uint32_t>(next.size()));
+    }
+    for (int i = 0; i < 6; ++i) monitor.CAPITimerTick(view, nullptr);
+    sKennwort.clear();
+    bClient = false;
+    monitor.SyncMailSlots("DEDOV");
+    SetMailPortOverride(0);
+    ASSERT_EQ(view.popups.size(), 2u);
+    EXPECT_EQ(view.popups[0].sName, "Meier");
+    EXPECT_EQ(view.popups[1].sName, "0893333");
 }

@@ -88,6 +88,17 @@ TEST(CallMessage, FieldsLongerThanTheirTextsDropTheMessage) {
     EXPECT_FALSE(Parse("9999999999999999999,1,1,1", msg));
 }
 
+// Anyone on the network can send: only what a telephone number holds may reach a pop-up.
+TEST(CallMessage, NumberFieldsWithAnythingButDigitsStarAndHashDropTheMessage) {
+    CallMessage msg;
+    ASSERT_TRUE(Parse("1,1,*31#0891234,4711", msg));
+    EXPECT_EQ(std::string(msg.szCalling), "*31#0891234");
+    for (const char* text : {"1,1,089\n1234,4711", "1,1,0891234,47\t11", "1,1,Meier,4711",
+                             "1,1,0891234,4711\x1b[2J", "1,1,+49891234,4711", "1,1,089 1234,1",
+                             "1,1,089\xe4" "1234,1"})
+        EXPECT_FALSE(Parse(text, msg)) << text;
+}
+
 TEST(CallMessage, StopsAtTheGivenLengthAndAtTheFirstZero) {
     CallMessage msg;
     const std::string full = "5,1,0891234,5678";
