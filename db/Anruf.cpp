@@ -39,20 +39,22 @@ int64_t FindNumber(CBase& table, const std::string& number) {
     return table.FindIf("TELEFON", [&fit](std::string_view stored) { return fit.Fits(stored); });
 }
 
+enum class PlaceKind { None, AreaCode, Description };
+
 // Where the caller is: from the area-code directory for a German landline number (also one
 // written with +49), else a description of the number ("Mobilfunk", "Schweiz") without a
-// position, so the map shows no dot. False, texts empty, when nothing is known.
-bool LookupPlace(const std::string& calling, std::string& place, std::string& plz,
-                 std::string& breite, std::string& laenge) {
+// position, so the map shows no dot. Texts empty when nothing is known.
+PlaceKind LookupPlace(const std::string& calling, std::string& place, std::string& plz,
+                      std::string& breite, std::string& laenge) {
     place.clear();
     plz.clear();
     breite.clear();
     laenge.clear();
     const std::string digits = NumberDigits(calling);
     if (!digits.starts_with("00") && LookupAreaCode(digits, place, plz, breite, laenge))
-        return true;
+        return PlaceKind::AreaCode;
     place = DescribeNumber(digits);
-    return !place.empty();
+    return place.empty() ? PlaceKind::None : PlaceKind::Description;
 }
 
 } // namespace
@@ -108,7 +110,7 @@ bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& 
         ReadColumns(table, anruf);
         table.Close();
         std::string place, plz, breite, laenge;
-        if (withArea && LookupPlace(calling, place, plz, breite, laenge)) {
+        if (withArea && LookupPlace(calling, place, plz, breite, laenge) != PlaceKind::None) {
             anruf.sAvonOrt = place;
             anruf.sBreite = breite;
             anruf.sLaenge = laenge;
@@ -120,12 +122,18 @@ bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& 
     anruf.sName = calling;
     anruf.sTelefon = calling;
     std::string place, plz, breite, laenge;
-    if (withArea && LookupPlace(calling, place, plz, breite, laenge)) {
-        anruf.sOrt = place;
+    const PlaceKind kind = withArea ? LookupPlace(calling, place, plz, breite, laenge)
+                                    : PlaceKind::None;
+    if (kind != PlaceKind::None) {
         anruf.sAvonOrt = place;
-        anruf.sPlz = plz;
         anruf.sBreite = breite;
         anruf.sLaenge = laenge;
+    }
+    // Only a town goes where an entry made from this call takes its town from; "Mobilfunk"
+    // is shown from sAvonOrt.
+    if (kind == PlaceKind::AreaCode) {
+        anruf.sOrt = place;
+        anruf.sPlz = plz;
     }
     return false;
 }

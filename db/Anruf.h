@@ -37,7 +37,7 @@ void ClearEntry(tAnruf& anruf);
 // Fills the record for a call; true only when the caller is in the phone book. An entry
 // fits when its TELEFON is the number (NumberFits: separators ignored, a note may follow).
 // With `withArea` the place comes from the area-code directory, or for numbers it cannot
-// place from DescribeNumber (then without a position).
+// place from DescribeNumber: then only sAvonOrt holds it, without a position.
 bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& called,
                   bool withArea);
 // Fills the record from phone-book entry recNo (deleted or not).

@@ -290,6 +290,8 @@ QString TDlgDetail::NameLine(const tAnruf& anruf) {
 }
 
 QString TDlgDetail::PlaceLine(const tAnruf& anruf) {
+    // Without a town of its own the caller's number says where it is from or what it is.
+    if (anruf.sPlz.empty() && anruf.sOrt.empty()) return FromTable(anruf.sAvonOrt);
     return FromTable(anruf.sPlz.empty() ? anruf.sOrt : anruf.sPlz + ' ' + anruf.sOrt);
 }
 

@@ -50,8 +50,8 @@ public:
     void SetRecord(const tAnruf& anruf, bool liveCall);
     int Tag() const { return iTag; }
 
-    // The texts of the name line ("Vorname Name") and the place line ("PLZ Ort": the town of
-    // the entry or the area code, or what kind of number it is) for a record.
+    // The texts of the name line ("Vorname Name") and the place line for a record: "PLZ Ort"
+    // of the entry or the area code; without those, sAvonOrt ("Schweiz", "Mobilfunk").
     static QString NameLine(const tAnruf& anruf);
     static QString PlaceLine(const tAnruf& anruf);
     // How the trace reports a pop-up: the name, " | ", the place line.

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QMenu>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -376,6 +377,41 @@ TEST_F(AnruferTest, ScrollBarLeavesTheLastColumnVisible) {
     EXPECT_EQ(dlg->width(), 618);
     EXPECT_GE(view->viewport()->width(), view->header()->length());
     EXPECT_EQ(view->header()->length(), 600);
+}
+
+} // namespace
+
+namespace {
+
+// A foreign or mobile caller: the pop-up from the history names the country or the kind of
+// number; an entry made from the call does not get it as its town.
+TEST_F(AnruferTest, ForeignAndMobileCallersArePlacedInThePopupButNotInTheEntry) {
+    dlgtest::CreatePhoneBook();
+    dlgtest::CreateCallLog();
+    dlgtest::AddCalls({{1709287200, "01711234567", "040999", ""},
+                       {1709287260, "0041441234567", "040999", ""}});
+    Open();
+
+    std::vector<std::string> places;
+    for (int row : {0, 1}) {
+        dlgtest::ModalAction modal([&](QWidget* w) {
+            places.push_back(w->findChild<QLabel*>(QStringLiteral("Ort"))->text().toStdString());
+            QTest::keyClick(w, Qt::Key_Escape);
+        });
+        Click(row);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(row));
+    }
+    EXPECT_EQ(places, (std::vector<std::string>{"Schweiz", "Mobilfunk"}));
+
+    std::string ort;
+    dlgtest::ModalAction modal([&](QWidget* w) {
+        ort = w->findChild<QLineEdit*>("Ort")->text().toStdString();
+        QTest::keyClick(w->findChild<QLineEdit*>("Name"), Qt::Key_Escape);
+    });
+    Click(0);
+    QTest::mouseClick(Button("BtnEdit"), Qt::LeftButton);
+    EXPECT_EQ(ort, "");
+    EXPECT_TRUE(boxes.texts().empty());
 }
 
 } // namespace
