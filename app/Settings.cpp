@@ -6,6 +6,7 @@
 #include "platform/UserPaths.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -22,6 +23,9 @@ bool bPosSpeichern = false;
 bool bAlle = true;
 bool abZeige[10] = {};
 char aszNr[10][25] = {};
+std::string sLeitungArt = "CAPI";
+std::string sLeitungAdresse = "fritz.box";
+int32_t iLeitungPort = 1012;
 bool bSettingsLoaded = false;
 
 namespace {
@@ -40,6 +44,7 @@ struct Key {
     Kind kind;
     void* value;
     int iDefault; // integer default, or the flag default as 0/1
+    const char* szDefault = ""; // text default
 };
 
 std::vector<Key> KeyTable() {
@@ -60,6 +65,9 @@ std::vector<Key> KeyTable() {
         keys.push_back({"MSN", "Zeige" + std::to_string(i), Kind::Flag, &abZeige[i], 0});
     for (int i = 0; i < 10; ++i)
         keys.push_back({"MSN", "Nr" + std::to_string(i), Kind::Number, aszNr[i], 0});
+    keys.push_back({"Leitung", "Art", Kind::Text, &sLeitungArt, 0, "CAPI"});
+    keys.push_back({"Leitung", "Adresse", Kind::Text, &sLeitungAdresse, 0, "fritz.box"});
+    keys.push_back({"Leitung", "Port", Kind::Integer, &iLeitungPort, 1012});
     return keys;
 }
 
@@ -78,7 +86,7 @@ void ResetSettings() {
         case Kind::Integer: *static_cast<int32_t*>(key.value) = key.iDefault; break;
         case Kind::Flag: *static_cast<bool*>(key.value) = key.iDefault != 0; break;
         case Kind::Number: std::memset(key.value, 0, 25); break;
-        case Kind::Text: static_cast<std::string*>(key.value)->clear(); break;
+        case Kind::Text: *static_cast<std::string*>(key.value) = key.szDefault; break;
         }
     }
     bSettingsLoaded = false;
@@ -104,7 +112,7 @@ bool LoadSettings() {
             break;
         }
         case Kind::Text:
-            *static_cast<std::string*>(key.value) = ini.ReadString(key.section, key.name, std::string());
+            *static_cast<std::string*>(key.value) = ini.ReadString(key.section, key.name, key.szDefault);
             break;
         }
     }
@@ -134,4 +142,10 @@ bool SaveSettings() {
         }
     }
     return true;
+}
+
+bool UseRouterCallMonitor() {
+    std::string art = sLeitungArt;
+    for (char& c : art) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return art == "anrufmonitor";
 }

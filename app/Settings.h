@@ -27,6 +27,12 @@ extern bool bAlle;              // Alle: every called number is monitored (true)
 extern bool abZeige[10];        // Zeige0..Zeige9: number i is monitored (false)
 extern char aszNr[10][25];      // Nr0..Nr9: the called numbers, at most 24 characters ("")
 
+// [Leitung]
+extern std::string sLeitungArt;     // Art: "CAPI" (an ISDN line) or "Anrufmonitor" (the router's
+                                    // call monitor over TCP) ("CAPI")
+extern std::string sLeitungAdresse; // Adresse: the router's host name or address ("fritz.box")
+extern int32_t iLeitungPort;        // Port: the call monitor's TCP port (1012)
+
 extern bool bSettingsLoaded;    // set by LoadSettings; SaveSettings writes only when true
 
 // Reads every key (missing or unparsable values give the defaults). Always true.
@@ -34,6 +40,8 @@ bool LoadSettings();
 // Writes every key in order when the settings were loaded. Throws cb::IniWriteError when the
 // file cannot be written; keys after the failing one are not written. Otherwise true.
 bool SaveSettings();
+// True when [Leitung] Art names the router's call monitor (any case); anything else is CAPI.
+bool UseRouterCallMonitor();
 // Restores the defaults in memory and clears bSettingsLoaded (program start; tests).
 void ResetSettings();
 

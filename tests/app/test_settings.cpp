@@ -38,10 +38,10 @@ TEST_F(SettingsFile, NoFileGivesDefaultsAndShutdownWritesAll29Keys) {
     ASSERT_TRUE(SaveSettings());
     EXPECT_EQ(ReadWholeFile(path),
               "[Anruf]\nSekunden=10\nHistory=1\nAnruferAnzeigen=1\nBekannte=0\nBlinkend=0\n\n"
-              "[Netzwerk]\nClient=0\nServer=0\n\n[Fenster]\nPosSpeichern=0\n\n"
+              "[Netzwerk]\nClient=0\nServer=0\nBroadcast=\nKennwort=\n\n[Fenster]\nPosSpeichern=0\n\n"
               "[MSN]\nAlle=1\nZeige0=0\nZeige1=0\nZeige2=0\nZeige3=0\nZeige4=0\nZeige5=0\n"
               "Zeige6=0\nZeige7=0\nZeige8=0\nZeige9=0\nNr0=\nNr1=\nNr2=\nNr3=\nNr4=\nNr5=\n"
-              "Nr6=\nNr7=\nNr8=\nNr9=\n");
+              "Nr6=\nNr7=\nNr8=\nNr9=\n\n[Leitung]\nArt=CAPI\nAdresse=fritz.box\nPort=1012\n");
 }
 
 TEST_F(SettingsFile, ValuesParseAsTheProfileFunctionsDo) {
@@ -107,4 +107,23 @@ TEST_F(SettingsFile, UnreadableOrBinaryFileGivesDefaults) {
     LoadSettings();
     EXPECT_EQ(iSekunden, 10);
     EXPECT_TRUE(bAlle);
+}
+
+TEST_F(SettingsFile, LineKindAddressAndPort) {
+    LoadSettings();
+    EXPECT_FALSE(UseRouterCallMonitor());
+    EXPECT_EQ(sLeitungAdresse, "fritz.box");
+    EXPECT_EQ(iLeitungPort, 1012);
+    WriteWholeFile(path, "[Leitung]\nArt=anrufmonitor\nAdresse=192.168.178.1\nPort=abc\n");
+    LoadSettings();
+    EXPECT_TRUE(UseRouterCallMonitor());
+    EXPECT_EQ(sLeitungAdresse, "192.168.178.1");
+    EXPECT_EQ(iLeitungPort, 1012);
+    // Anything but the call monitor is the ISDN line.
+    WriteWholeFile(path, "[Leitung]\nArt=Router\n");
+    LoadSettings();
+    EXPECT_FALSE(UseRouterCallMonitor());
+    ResetSettings();
+    EXPECT_EQ(sLeitungArt, "CAPI");
+    EXPECT_EQ(sLeitungAdresse, "fritz.box");
 }

@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/RouterLine.h"
+
+#include "platform/LineSocket.h"
+#include "platform/Trace.h"
+
+#include <QTcpSocket>
+
+namespace {
+constexpr quint16 kDefaultPort = 1012;
+// Read per wake-up; what is left is read at the next one, so a flood cannot hold the GUI.
+constexpr qint64 kReadChunk = 64 * 1024;
+} // namespace
+
+TRouterLine::TRouterLine(QObject* parent) : QObject(parent) {
+    retryTimer.setSingleShot(true);
+    retryTimer.setInterval(kRetryIntervalMs);
+    connect(&retryTimer, &QTimer::timeout, this, &TRouterLine::Connect);
+    connectTimer.setSingleShot(true);
+    connectTimer.setInterval(kConnectTimeoutMs);
+    connect(&connectTimer, &QTimer::timeout, this,
+            [this] { Failed(QStringLiteral("%1 antwortet nicht").arg(Target())); });
+}
+
+TRouterLine::~TRouterLine() { Stop(); }
+
+QString TRouterLine::Target() const { return QStringLiteral("%1:%2").arg(sHost).arg(wPort); }
+
+void TRouterLine::Start(const QString& host, int port) {
+    Stop();
+    sHost = host.trimmed();
+    wPort = port >= 1 && port <= 65535 ? static_cast<quint16>(port) : kDefaultPort;
+    bStopped = false;
+    state = State::None;
+    bEverConnected = false;
+    Connect();
+}
+
+void TRouterLine::Stop() {
+    bStopped = true;
+    retryTimer.stop();
+    connectTimer.stop();
+    if (pSocket) {
+        pSocket->disconnect(this);
+        pSocket->abort();
+        pSocket->deleteLater();
+        pSocket = nullptr;
+    }
+}
+
+void TRouterLine::Connect() {
+    if (bStopped) return;
+    if (pSocket) {
+        pSocket->disconnect(this);
+        pSocket->abort();
+        pSocket->deleteLater();
+    }
+    pSocket = new QTcpSocket(this);
+    pSocket->setReadBufferSize(kReadChunk);
+    QTcpSocket* socket = pSocket;
+    connect(socket, &QTcpSocket::connected, this, &TRouterLine::Connected);
+    connect(socket, &QTcpSocket::readyRead, this, &TRouterLine::ReadLines);
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
+        if (socket != pSocket) return;
+        ReadLines(); // what came before the end still counts
+        Failed(QStringLiteral("%1: %2").arg(Target(), socket->errorString()));
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (socket != pSocket) return;
+        ReadLines();
+        Failed(QStringLiteral("%1 hat die Verbindung beendet").arg(Target()));
+    });
+    reader.NewConnection();
+    connectTimer.start();
+    if (sHost.isEmpty()) {
+        // No address: nothing to try, but the state shows it and later attempts repeat it.
+        QMetaObject::invokeMethod(
+            this, [this] { Failed(QStringLiteral("keine Adresse eingestellt")); }, Qt::QueuedConnection);
+        return;
+    }
+    socket->connectToHost(sHost, wPort);
+}
+
+void TRouterLine::Connected() {
+    connectTimer.stop();
+    pSocket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    cb::TuneLineSocket(static_cast<int>(pSocket->socketDescriptor()));
+    const bool wasLost = state == State::Lost;
+    state = State::Connected;
+    if (!bEverConnected) cb::Trace("call monitor connected " + Target().toStdString());
+    bEverConnected = true;
+    if (wasLost) emit StateChanged(state, QStringLiteral("verbunden mit %1").arg(Target()));
+}
+
+void TRouterLine::Failed(const QString& detail) {
+    if (bStopped || !pSocket) return;
+    connectTimer.stop();
+    QTcpSocket* socket = pSocket;
+    pSocket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    if (state != State::Lost) {
+        state = State::Lost;
+        emit StateChanged(state, detail);
+    }
+    if (!bStopped) retryTimer.start();
+}
+
+void TRouterLine::ReadLines() {
+    if (!pSocket) return;
+    std::vector<CCallMonitorReader::Call> calls;
+    char buffer[4096];
+    qint64 total = 0;
+    while (total < kReadChunk) {
+        const qint64 n = pSocket->read(buffer, sizeof buffer);
+        if (n <= 0) break;
+        total += n;
+        reader.Feed(buffer, static_cast<size_t>(n), calls);
+    }
+    // Not all read: come back through the event loop rather than holding it.
+    if (pSocket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &TRouterLine::ReadLines, Qt::QueuedConnection);
+    if (calls.empty()) return;
+    size_t dropped = 0;
+    for (auto& call : calls) {
+        if (aQueue.size() >= kMaxQueuedCalls) {
+            ++dropped;
+            continue;
+        }
+        aQueue.push_back(std::move(call));
+    }
+    if (dropped) cb::Trace("call monitor: " + std::to_string(dropped) + " events dropped (queue full)");
+    emit CallWaiting();
+}
+
+bool TRouterLine::TakeCall(CCallMonitorReader::Call& call) {
+    if (aQueue.empty()) return false;
+    call = std::move(aQueue.front());
+    aQueue.pop_front();
+    return true;
+}
