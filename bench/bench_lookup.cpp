@@ -28,10 +28,14 @@ std::string Written(int i) {
     const std::string area = "0" + std::to_string(30 + i % 70);
     const std::string sub = std::to_string(2000000 + i);
     switch (i % 4) {
-    case 0: return area + " " + sub;
-    case 1: return area + "/" + sub.substr(0, 3) + " " + sub.substr(3) + " privat";
-    case 2: return "+49 " + area.substr(1) + " " + sub;
-    default: return area + sub;
+    case 0:
+        return area + " " + sub;
+    case 1:
+        return area + "/" + sub.substr(0, 3) + " " + sub.substr(3) + " privat";
+    case 2:
+        return "+49 " + area.substr(1) + " " + sub;
+    default:
+        return area + sub;
     }
 }
 
@@ -57,7 +61,8 @@ public:
             table.PutField("TELEFON", Written(i));
             table.PutField("INFO", std::string(100, 'i'));
             table.PutField("VORNAME", "Vorname");
-            table.PutField("STRASSE", "Hauptstra\xDF" "e 1");
+            table.PutField("STRASSE", "Hauptstra\xDF"
+                                      "e 1");
             table.PutField("PLZORT", "12345");
             table.PutField("ORT", "Irgendwo");
             table.PutField("EMAIL", "name@example.de");
@@ -104,14 +109,22 @@ void Lookup(benchmark::State& state, const std::string& calling) {
 }
 
 // Worst case: two full scans of the phone book, a full scan of the directory, a description.
-void BM_UnknownCallerWithoutAreaCode(benchmark::State& state) { Lookup(state, "0999123456"); }
+void BM_UnknownCallerWithoutAreaCode(benchmark::State& state) {
+    Lookup(state, "0999123456");
+}
 // The last entry names the caller; its area code is looked up.
 void BM_KnownCallerLastEntry(benchmark::State& state) {
     Lookup(state, Delivered(int(state.range(0)) - 1));
 }
-void BM_UnknownGermanCaller(benchmark::State& state) { Lookup(state, "0221998877"); }
-void BM_ForeignCaller(benchmark::State& state) { Lookup(state, "0041441234567"); }
-void BM_MobileCaller(benchmark::State& state) { Lookup(state, "01711234567"); }
+void BM_UnknownGermanCaller(benchmark::State& state) {
+    Lookup(state, "0221998877");
+}
+void BM_ForeignCaller(benchmark::State& state) {
+    Lookup(state, "0041441234567");
+}
+void BM_MobileCaller(benchmark::State& state) {
+    Lookup(state, "01711234567");
+}
 
 // The history list: one snapshot of the phone book for all calls.
 void BM_HistorySnapshot(benchmark::State& state) {

@@ -47,13 +47,20 @@ std::string DescribeGerman(const std::string& digits) {
     PhoneNumber number;
     if (util.Parse(digits, "DE", &number) == PhoneNumberUtil::NO_PARSING_ERROR) {
         switch (util.GetNumberType(number)) {
-        case PhoneNumberUtil::MOBILE: return kMobile;
-        case PhoneNumberUtil::PAGER: return "Funkruf";
-        case PhoneNumberUtil::TOLL_FREE: return "Kostenlose Servicenummer";
-        case PhoneNumberUtil::PREMIUM_RATE: return "Mehrwertdienst (kostenpflichtig)";
-        case PhoneNumberUtil::SHARED_COST: return "Servicenummer (geteilte Kosten)";
-        case PhoneNumberUtil::PERSONAL_NUMBER: return ToTableText("Pers\xC3\xB6nliche Rufnummer");
-        default: break;
+        case PhoneNumberUtil::MOBILE:
+            return kMobile;
+        case PhoneNumberUtil::PAGER:
+            return "Funkruf";
+        case PhoneNumberUtil::TOLL_FREE:
+            return "Kostenlose Servicenummer";
+        case PhoneNumberUtil::PREMIUM_RATE:
+            return "Mehrwertdienst (kostenpflichtig)";
+        case PhoneNumberUtil::SHARED_COST:
+            return "Servicenummer (geteilte Kosten)";
+        case PhoneNumberUtil::PERSONAL_NUMBER:
+            return ToTableText("Pers\xC3\xB6nliche Rufnummer");
+        default:
+            break;
         }
     }
     for (const char* prefix : kGermanMobile)

@@ -22,15 +22,18 @@ std::string NumberDigits(std::string_view text) {
 void NumberDigits(std::string_view text, std::string& digits) {
     digits.clear();
     size_t pos = 0;
-    while (pos < text.size() && IsSeparator(text[pos])) ++pos;
+    while (pos < text.size() && IsSeparator(text[pos]))
+        ++pos;
     if (pos < text.size() && text[pos] == '+') {
         digits = "00";
         ++pos;
     }
     for (; pos < text.size(); ++pos) {
         const char c = text[pos];
-        if (IsDigit(c)) digits.push_back(c);
-        else if (!IsSeparator(c)) break;
+        if (IsDigit(c))
+            digits.push_back(c);
+        else if (!IsSeparator(c))
+            break;
     }
     // Germany's own country code in front: the number as dialled inside the country.
     if (digits.starts_with("0049")) digits.replace(0, 4, "0");

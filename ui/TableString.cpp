@@ -16,8 +16,10 @@ std::string ToTable(const QString& text) {
     std::string one;
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        if (Utf8ToTable(text.mid(i, n).toStdString(), one)) table += one;
-        else table += '?';
+        if (Utf8ToTable(text.mid(i, n).toStdString(), one))
+            table += one;
+        else
+            table += '?';
         i += n;
     }
     return table;

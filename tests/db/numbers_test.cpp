@@ -11,11 +11,12 @@ namespace {
 
 TEST(NumberMatch, WrittenFormsFitTheDeliveredNumber) {
     for (const char* stored :
-         {"0302345678", "030 2345678", "030/234 56 78", "+49 30 2345678", "0049 (30) 2345678 B\xFCro",
-          "030-234.56.78", "(030) 2345678", "0302345678 privat", "0302345678privat", "+49302345678",
-          "  030 2345678  "}) {
+         {"0302345678", "030 2345678", "030/234 56 78", "+49 30 2345678",
+          "0049 (30) 2345678 B\xFCro", "030-234.56.78", "(030) 2345678", "0302345678 privat",
+          "0302345678privat", "+49302345678", "  030 2345678  "}) {
         EXPECT_TRUE(NumberFits(stored, "0302345678")) << stored;
-        EXPECT_TRUE(NumberFits(stored, "0049302345678")) << stored; // delivered in international form
+        EXPECT_TRUE(NumberFits(stored, "0049302345678"))
+            << stored; // delivered in international form
     }
     // The number, not merely its beginning: a shorter or longer, different number is unknown.
     for (const char* stored : {"0301234567 privat", "03023456789", "030 2345678 9", "030",
@@ -34,30 +35,39 @@ TEST(NumberMatch, WrittenFormsFitTheDeliveredNumber) {
     EXPECT_FALSE(NumberFits("0301234", ""));
     EXPECT_EQ(NumberDigits("0049 (30) 234 56-78 B\xFCro"), "0302345678");
     EXPECT_EQ(NumberDigits("+"), "00");
-    EXPECT_EQ(NumberDigits(std::string("030\0" "1234", 8)), "030");
+    EXPECT_EQ(NumberDigits(std::string("030\0"
+                                       "1234",
+                                       8)),
+              "030");
 }
 
 TEST(TableText, WindowsCharactersRoundTrip) {
     // Latin-1 range reads as before; 0x80-0x9F are Windows' own characters.
     EXPECT_EQ(TableToUtf8("M\xFCller \xDF"), "Müller ß");
-    EXPECT_EQ(TableToUtf8("\x80 \x84" "a\x93 \x96"), "€ „a“ –");
+    EXPECT_EQ(TableToUtf8("\x80 \x84"
+                          "a\x93 \x96"),
+              "€ „a“ –");
     std::string table;
     ASSERT_TRUE(Utf8ToTable("Müller – 5 € „Büro“ Ÿ", table));
-    EXPECT_EQ(table, "M\xFCller \x96 5 \x80 \x84" "B\xFCro\x93 \x9F");
+    EXPECT_EQ(table, "M\xFCller \x96 5 \x80 \x84"
+                     "B\xFCro\x93 \x9F");
     // Every byte survives, the five Windows leaves undefined included.
     std::string all;
-    for (int b = 1; b < 256; ++b) all.push_back(char(b));
+    for (int b = 1; b < 256; ++b)
+        all.push_back(char(b));
     ASSERT_TRUE(Utf8ToTable(TableToUtf8(all), table));
     EXPECT_EQ(table, all);
 
     std::string bad;
-    EXPECT_FALSE(Utf8ToTable("Stra\xC3\x9F" "e \xE2\x86\x92 Nr", table, &bad)); // an arrow
+    EXPECT_FALSE(Utf8ToTable("Stra\xC3\x9F"
+                             "e \xE2\x86\x92 Nr",
+                             table, &bad)); // an arrow
     EXPECT_EQ(bad, "→");
     EXPECT_EQ(table, "");
     EXPECT_FALSE(Utf8ToTable("Emoji 😀", table, &bad));
     EXPECT_EQ(bad, "😀");
-    EXPECT_FALSE(Utf8ToTable("\xC3", table, &bad)); // cut-off sequence
-    EXPECT_FALSE(Utf8ToTable("\xC0\xAF", table, &bad)); // overlong '/'
+    EXPECT_FALSE(Utf8ToTable("\xC3", table, &bad));         // cut-off sequence
+    EXPECT_FALSE(Utf8ToTable("\xC0\xAF", table, &bad));     // overlong '/'
     EXPECT_FALSE(Utf8ToTable("\xED\xA0\x80", table, &bad)); // a surrogate
 }
 

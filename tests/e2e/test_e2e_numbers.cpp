@@ -36,7 +36,8 @@ std::vector<std::string> LoggedCallers(const fs::path& folder) {
 
 int Count(const std::string& text, const std::string& needle) {
     int n = 0;
-    for (size_t p = text.find(needle); p != std::string::npos; p = text.find(needle, p + 1)) ++n;
+    for (size_t p = text.find(needle); p != std::string::npos; p = text.find(needle, p + 1))
+        ++n;
     return n;
 }
 
@@ -92,7 +93,8 @@ TEST(EndToEndNumbers, InternationalCallersAndWrittenNumbersAreNamedAndPlacedRigh
         SCOPED_TRACE(call.ring);
         line.Send(std::string(call.ring) + "\n");
         ++n;
-        ASSERT_TRUE(WaitUntil([&] { return Count(trace(), "popup closed") == n; }, 15000)) << trace();
+        ASSERT_TRUE(WaitUntil([&] { return Count(trace(), "popup closed") == n; }, 15000))
+            << trace();
         ASSERT_EQ(LoggedCallers(dir).size(), size_t(n));
         EXPECT_EQ(LoggedCallers(dir).back(), call.logged);
         EXPECT_EQ(Count(trace(), call.popup), 1) << trace();
