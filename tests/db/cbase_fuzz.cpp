@@ -63,6 +63,15 @@ void Exercise(const uint8_t* data, size_t size) {
 
     CBase db;
     if (size > 0 && (data[size - 1] & 1)) db.SetKey("Schl\xfcssel");
+    if (size % 11 == 3) {
+        // Reading only: every change is refused, the file stays as it is.
+        if (!db.OpenForReading(file)) return;
+        for (int64_t i = 0; i < db.RecCount() && i < 5000; ++i) db.GoTo(i);
+        db.Write();
+        db.Append();
+        (void)CBase::IsDamage(db.LastError());
+        return;
+    }
     if (!db.Open(file)) return;
     db.SkipDeleted(size % 3 == 0);
 
@@ -85,6 +94,10 @@ void Exercise(const uint8_t* data, size_t size) {
 
     db.PutField(first, "Fuzz");
     if (size % 5 == 0) db.Append();
+    // Changes re-read the header under the lock: the count may have changed since Open.
+    if (size % 4 == 1) db.Write();
+    if (size % 6 == 1) db.Recall(count - 1);
+    (void)CBase::IsDamage(db.LastError());
     if (size % 7 == 0 && count < 20000) db.Pack();
     volatile size_t keep = sink.size();
     (void)keep;
