@@ -2,6 +2,7 @@
 #include "UserPaths.h"
 
 #include "platform/ExePath.h"
+#include "platform/FileNames.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -58,8 +59,9 @@ std::string ChooseSettingsFile(const std::string& exePath) {
 }
 
 bool FolderHoldsTables(const std::string& folder) {
+    // Tables from DOS or Windows may be spelt in capitals (ADRESSEN.DBF).
     for (const char* name : {"Adressen.dbf", "Anrufe.dbf", "Avon.dbf", "calls.dbf", "RingScan.dbf"})
-        if (IsFile(fs::path(folder) / name)) return true;
+        if (IsFile(ExistingSpelling((fs::path(folder) / name).string()))) return true;
     return false;
 }
 

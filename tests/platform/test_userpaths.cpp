@@ -93,6 +93,10 @@ TEST_F(UserPathsTest, DataFolderNamedElseWorkingFolderWithTablesElsePerUser) {
         EXPECT_EQ(cb::ChooseDataFolder("", work), work) << table;
         fs::remove(root / "work" / table);
     }
+    // Tables copied from DOS or Windows count in capitals.
+    WriteWholeFile((root / "work" / "ANRUFE.DBF").string(), "");
+    EXPECT_EQ(cb::ChooseDataFolder("", work), work);
+    fs::remove(root / "work" / "ANRUFE.DBF");
     // A folder of that name is no table.
     fs::create_directories(root / "work/Anrufe.dbf");
     EXPECT_FALSE(cb::FolderHoldsTables(work));
