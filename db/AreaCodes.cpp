@@ -2,10 +2,10 @@
 #include "db/AreaCodes.h"
 
 #include "db/CBase.h"
+#include "platform/FileNames.h"
 
 #include <cstdint>
 #include <strings.h>
-#include <unistd.h>
 
 namespace {
 
@@ -29,7 +29,7 @@ bool OpenDirectory(CBase& table) {
     // Only read, never written: an installed or write-protected copy serves as well.
     if (table.OpenForReading(kAreaCodeFile)) return true;
     // Only a missing own copy falls back; one that cannot be opened stays a failure.
-    if (InstalledFile().empty() || access(kAreaCodeFile, F_OK) == 0) return false;
+    if (InstalledFile().empty() || cb::ExistsInAnySpelling(kAreaCodeFile)) return false;
     return table.OpenForReading(InstalledFile());
 }
 
