@@ -27,8 +27,10 @@ void ReportLostCall(const CBase& table, const char* boxText = nullptr) {
     const std::string text = "Anruf konnte nicht gespeichert werden: " +
                              DescribeTableError(kCallLogFile, table.LastError());
     cb::Trace(text);
-    if (!bLogFailing) cb::ShowErrorBox(boxText ? boxText : text);
+    if (bLogFailing) return;
+    // Set before the box: calls that come while it is open belong to the same episode.
     bLogFailing = true;
+    cb::ShowErrorBox(boxText ? boxText : text);
 }
 
 void MarkCurrent(CBase& table) {

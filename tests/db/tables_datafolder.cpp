@@ -138,6 +138,22 @@ TEST_F(DataFolderTest, LostCallsAreReportedOncePerEpisode) {
     EXPECT_EQ(LogCall("0306", "4711", 600), 0);
 }
 
+// The next call may come while the box is still open (the tick goes on under it): it is
+// part of the same episode.
+TEST_F(DataFolderTest, CallLostWhileTheBoxIsOpenAddsNoSecondBox) {
+    static int boxCount = 0;
+    boxCount = 0;
+    cb::ErrorBoxHandler previous = cb::SetErrorBoxHandler([](const std::string&) {
+        if (++boxCount == 1) LogCall("0302", "4711", 201);
+    });
+    cbtest::WriteWholeFile(kCallLogFile, "kaputt");
+    EXPECT_EQ(LogCall("0301", "4711", 200), -1);
+    cb::SetErrorBoxHandler(previous);
+    EXPECT_EQ(boxCount, 1);
+    CreateCallLog();
+    EXPECT_EQ(LogCall("0303", "4711", 300), 0); // ends the episode for the tests after this
+}
+
 TEST_F(DataFolderTest, FullDiskLosesTheCallVisiblyAndLeavesAReadableTable) {
     CreateCallLog();
     ASSERT_EQ(LogCall("0301", "4711", 100), 0);
