@@ -37,10 +37,12 @@ public:
     CBase(const CBase&) = delete;
     CBase& operator=(const CBase&) = delete;
 
-    // Fails (object closed) for a missing or read-only file and for a file whose header does
-    // not describe a table this object can hold: header shorter than 33 bytes or longer than
-    // the file, record length 0 or above 1001, more than kMaxFields fields, a field of width
-    // 0, fields reaching past the record length, or no 0x0D after the descriptors.
+    // Fails (object closed, LastError saying why) for a missing or read-only file (one without
+    // any write permission bit counts as read-only, also for root), for anything that is not a
+    // regular file (never waiting on a named pipe) and for a file whose header does not
+    // describe a table this object can hold: header shorter than 33 bytes or longer than the
+    // file, record length 0 or above 1001, more than kMaxFields fields, a field of width 0,
+    // fields reaching past the record length, or no 0x0D after the descriptors.
     bool Open(const std::string& fileName);
     // The same for a table that is only read, such as an installed, write-protected copy;
     // every write to it fails.
@@ -103,8 +105,9 @@ public:
     int Write();               // 1 when the record and the header were written
     int Delete(int64_t recNo); // 1 when the flag and the header were written
     int Recall(int64_t recNo); // 1 when the flag and the header were written
-    // Rewrites the table without its deleted records through the scratch table ~temp01.dbf
-    // in the current directory, which then replaces the table file in one rename.
+    // Rewrites the table without its deleted records through the scratch table
+    // ~temp01.<process id>.dbf beside the table file (where a link leads), which then replaces
+    // it in one rename, keeping its permissions and owner.
     bool Pack();
     // Record number of the first fit, -1 none, -2 unknown field.
     int64_t Find(std::string_view name, std::string_view value, int mode);
