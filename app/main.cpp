@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,8 @@ public:
         return false;
     }
 };
+
+constexpr int kAlreadyRunningBoxMs = 5000;
 
 // After a termination signal nobody is there to click a box: errors go to the trace and to
 // standard error instead.
@@ -107,7 +110,13 @@ int main(int argc, char* argv[]) {
         const QString text = QStringLiteral("CallBeacon läuft bereits.");
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         cb::Trace("box " + text.toStdString());
-        if (!bEndRequested) QMessageBox::information(nullptr, QStringLiteral("CallBeacon"), text);
+        // A note, not a question: it closes by itself, so a script that starts the program
+        // twice does not hang on it.
+        if (!bEndRequested) {
+            QMessageBox box(QMessageBox::Information, QStringLiteral("CallBeacon"), text, QMessageBox::Ok);
+            QTimer::singleShot(kAlreadyRunningBoxMs, &box, &QMessageBox::accept);
+            box.exec();
+        }
         return 1;
     }
 
