@@ -305,7 +305,8 @@ struct CBase::Impl {
 
     // The name now leads to another file than the one open (or to none).
     bool Replaced() const {
-        struct stat byName {}, open {};
+        struct stat byName {};
+        struct stat open {};
         if (stat(sFileName.c_str(), &byName) != 0 || fstat(fileno(hFile), &open) != 0)
             return true;
         return byName.st_dev != open.st_dev || byName.st_ino != open.st_ino;
@@ -330,7 +331,8 @@ struct CBase::Impl {
     bool RefreshHeader() {
         std::array<uint8_t, kHeaderSize> header{};
         DropCache();
-        if (!SeekTo(hFile, 0) || std::fread(header.data(), 1, header.size(), hFile) != header.size())
+        if (!SeekTo(hFile, 0) ||
+            std::fread(header.data(), 1, header.size(), hFile) != header.size())
             return Fail(CBase::Error::TooShort);
         if (Get16(&header[8]) != HeaderLength() || Get16(&header[10]) != RecordLength())
             return Fail(CBase::Error::BadHeaderLength);

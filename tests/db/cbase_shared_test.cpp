@@ -44,15 +44,17 @@ int Append(CBase& db, const std::string& name) {
 std::string ReadWithDbfread(const std::string& file) {
     const std::string cmd =
         "/usr/bin/python3 -c \"import sys, dbfread; t = dbfread.DBF(sys.argv[1], raw=True); "
-        "print(t.header.numrecords, len(list(t.records)) + len(list(t.deleted)))\" '" + file +
-        "' 2>&1";
+        "print(t.header.numrecords, len(list(t.records)) + len(list(t.deleted)))\" '" +
+        file + "' 2>&1";
     std::string out;
     if (FILE* p = popen(cmd.c_str(), "r")) {
         char buf[256];
-        while (std::fgets(buf, sizeof buf, p)) out += buf;
+        while (std::fgets(buf, sizeof buf, p))
+            out += buf;
         pclose(p);
     }
-    while (!out.empty() && out.back() == '\n') out.pop_back();
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
     return out;
 }
 
@@ -129,11 +131,13 @@ TEST_F(CBaseSharedTest, FilesThatAreNoTablesSayWhy) {
         {"fields past the record", [&](std::string& b) { put16(b, 10, 10); },
          CBase::Error::BadField},
         {"no terminator", [](std::string& b) { b[96] = 'x'; }, CBase::Error::NoTerminator},
-        {"many fields", [&](std::string& b) {
+        {"many fields",
+         [&](std::string& b) {
              b.resize(32);
              b += std::string(32 * 60, 'F') + "\r";
              put16(b, 8, 32 * 61 + 1);
-         }, CBase::Error::TooManyFields},
+         },
+         CBase::Error::TooManyFields},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -189,7 +193,8 @@ TEST_F(CBaseSharedTest, CountBeyondTheFileRefusesChangesWithItsReason) {
 TEST_F(CBaseSharedTest, ShortWriteLeavesNoTornRecord) {
     ASSERT_TRUE(MakeSmall());
     CBase db("t.dbf");
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(Append(db, "N" + std::to_string(i)), 1);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Append(db, "N" + std::to_string(i)), 1);
     const std::string before = ReadWholeFile("t.dbf");
 
     struct rlimit saved {};
@@ -283,8 +288,7 @@ TEST_F(CBaseSharedTest, AppendsDuringPacksGoToThePackedTable) {
     ASSERT_TRUE(db.Pack());
     EXPECT_EQ(db.RecCount(), 40u);
     for (const auto& e : fs::directory_iterator(dir.path()))
-        EXPECT_EQ(e.path().filename().string().find("~temp01"), std::string::npos)
-            << e.path();
+        EXPECT_EQ(e.path().filename().string().find("~temp01"), std::string::npos) << e.path();
 }
 
 // Another program holding the lock longer than a change waits: the change fails, saying so,

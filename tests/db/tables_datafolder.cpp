@@ -2,8 +2,8 @@
 // The tables on data folders as users bring them: the start-up check, the call log when it
 // cannot write, the conversion of tables spelt in capitals, shared or linked, and backups
 // left by an interrupted conversion.
-#include "tables_support.h"
 #include "support/TestSupport.h"
+#include "tables_support.h"
 
 #include "app/Settings.h"
 #include "db/Conversion.h"
@@ -121,7 +121,8 @@ TEST_F(DataFolderTest, LostCallsAreReportedOncePerEpisode) {
     cut.resize(cut.size() - 10);
     cbtest::WriteWholeFile(kCallLogFile, cut);
 
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(LogCall("0302", "4711", 200 + i), -1);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(LogCall("0302", "4711", 200 + i), -1);
     EXPECT_EQ(OnlyBox(), "Anruf konnte nicht gespeichert werden: " + dir.file(kCallLogFile) +
                              " ist beschädigt (der Dateikopf zählt mehr Datensätze, als die "
                              "Datei enthält)");
@@ -173,7 +174,8 @@ TEST_F(DataFolderTest, FullDiskLosesTheCallVisiblyAndLeavesAReadableTable) {
     EXPECT_EQ(first, -1);
     EXPECT_EQ(second, -1);
     EXPECT_EQ(OnlyBox(), "Anruf konnte nicht gespeichert werden: kein Platz mehr auf dem "
-                         "Datenträger für " + dir.file(kCallLogFile));
+                         "Datenträger für " +
+                             dir.file(kCallLogFile));
     EXPECT_EQ(cbtest::ReadWholeFile(kCallLogFile), before);
     EXPECT_EQ(LogCall("0304", "4711", 400), 1);
 }
@@ -267,8 +269,7 @@ TEST_F(DataFolderTest, FailedConversionSaysWhy) {
     // The legacy call log could not be taken over (say, the new name was taken a moment ago
     // and is gone again): the conversion will not replace it.
     EXPECT_EQ(ConvertTables(nullptr), 1);
-    EXPECT_TRUE(Contains(OnlyBox(), "Datenbank update fehlgeschlagen: " +
-                                        dir.file("calls.dbf") +
+    EXPECT_TRUE(Contains(OnlyBox(), "Datenbank update fehlgeschlagen: " + dir.file("calls.dbf") +
                                         " konnte nicht in Anrufe.dbf umbenannt werden"));
     EXPECT_EQ(cbtest::ReadWholeFile("calls.dbf"), "kein dBASE");
 }

@@ -34,8 +34,8 @@ public:
     Program(const fs::path& home, const fs::path& data, int linePort) : dir(home), data(data) {
         fs::create_directories(dir);
         fs::copy_file(kBuild + "/callbeacon", dir / "callbeacon");
-        WriteWholeFile((dir / ".capi20rc").string(),
-                       "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " + std::to_string(linePort) + "\n");
+        WriteWholeFile((dir / ".capi20rc").string(), "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " +
+                                                         std::to_string(linePort) + "\n");
         WriteWholeFile((dir / "callbeacon.INI").string(), "[Anruf]\nAnruferAnzeigen=0\n");
     }
     void Start(std::vector<std::string> env = {}) {
@@ -43,8 +43,9 @@ public:
         env.push_back("XDG_RUNTIME_DIR=" + dir.string());
         env.push_back("QT_QPA_PLATFORM=offscreen");
         env.push_back("CALLBEACON_TRACE=" + (dir / "trace.txt").string());
-        app = std::make_unique<ChildProcess>(std::vector<std::string> {(dir / "callbeacon").string()},
-                                             env, data.string(), (dir / "stdout.txt").string());
+        app =
+            std::make_unique<ChildProcess>(std::vector<std::string>{(dir / "callbeacon").string()},
+                                           env, data.string(), (dir / "stdout.txt").string());
     }
     std::string Trace() const { return ReadWholeFile((dir / "trace.txt").string()); }
 
@@ -84,10 +85,12 @@ TEST_F(DataFolderE2E, UnusableTableStopsStartUpWithItsReasonAndStaysAsItWas) {
              WriteWholeFile((d / "ADRESSEN.DBF").string(), std::string(3000, '\x5A'));
          },
          "ADRESSEN.DBF ist beschädigt"},
-        {"pipe", [](const fs::path& d) {
+        {"pipe",
+         [](const fs::path& d) {
              fs::remove(d / "Anrufe.dbf");
              mkfifo((d / "Anrufe.dbf").c_str(), 0644);
-         }, "Anrufe.dbf ist keine Datei"},
+         },
+         "Anrufe.dbf ist keine Datei"},
         {"write-protected", [](const fs::path& d) { chmod((d / "Anrufe.dbf").c_str(), 0444); },
          "keine Schreibberechtigung für"},
     };
@@ -103,15 +106,17 @@ TEST_F(DataFolderE2E, UnusableTableStopsStartUpWithItsReasonAndStaysAsItWas) {
 
         Program program(temp.path() / ("home" + std::to_string(n++)), data, cbtest::FreePort());
         program.Start({"CALLBEACON_CAPI_LIBRARY=/nonexistent/libcapi20.so.3"});
-        ASSERT_TRUE(WaitUntil([&] { return program.Trace().find("box ") != std::string::npos; },
-                              15000));
+        ASSERT_TRUE(
+            WaitUntil([&] { return program.Trace().find("box ") != std::string::npos; }, 15000));
         const std::string trace = program.Trace();
-        EXPECT_NE(trace.find("box Datenbank kann nicht geöffnet werden: "), std::string::npos) << trace;
+        EXPECT_NE(trace.find("box Datenbank kann nicht geöffnet werden: "), std::string::npos)
+            << trace;
         EXPECT_NE(trace.find(c.reason), std::string::npos) << trace;
         EXPECT_EQ(trace.find("hint CallBeacon"), std::string::npos) << trace;
         // Ended while its box waits: the exit code says start-up failed.
         EXPECT_EQ(program.app->StopWith(SIGTERM, 15000), 1 << 8);
-        for (const auto& [file, bytes] : before) EXPECT_EQ(ReadWholeFile(file), bytes) << file;
+        for (const auto& [file, bytes] : before)
+            EXPECT_EQ(ReadWholeFile(file), bytes) << file;
     }
 }
 
@@ -128,11 +133,14 @@ TEST_F(DataFolderE2E, TwoProgramsOnOneDataFolderLogEveryCall) {
     Program b(temp.path() / "b", data, linePort);
     a.Start();
     b.Start();
-    ASSERT_TRUE(WaitUntil([&] {
-        int listening = 0;
-        for (const std::string& l : line.lines()) listening += l.find("recv LISTEN_REQ") != std::string::npos;
-        return listening == 2;
-    }, 15000));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            int listening = 0;
+            for (const std::string& l : line.lines())
+                listening += l.find("recv LISTEN_REQ") != std::string::npos;
+            return listening == 2;
+        },
+        15000));
 
     std::string commands;
     for (int i = 0; i < 30; ++i) {
@@ -156,7 +164,8 @@ TEST_F(DataFolderE2E, TwoProgramsOnOneDataFolderLogEveryCall) {
         ++perCaller[log.GetField("ANRUFER")];
     }
     EXPECT_EQ(perCaller.size(), 30u);
-    for (const auto& [caller, count] : perCaller) EXPECT_EQ(count, 2) << caller;
+    for (const auto& [caller, count] : perCaller)
+        EXPECT_EQ(count, 2) << caller;
     EXPECT_EQ(fs::file_size(data / kCallLogFile), 161u + 60u * 52u + 1u);
     EXPECT_EQ(a.Trace().find("box"), std::string::npos) << a.Trace();
     EXPECT_EQ(b.Trace().find("box"), std::string::npos) << b.Trace();
