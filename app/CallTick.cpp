@@ -20,8 +20,9 @@ namespace {
 
 // libcapi20 hands out messages from receive buffers of this size.
 constexpr size_t kCapiReceiveBuffer = CapiBase::kReceiveBufferSize;
-// Datagrams one tick reads at most while looking for an announcement.
-constexpr int kMaxDatagramsPerTick = 256;
+// Datagrams one tick reads at most; announcements kept waiting at most.
+constexpr int kMaxDatagramsPerTick = 1024;
+constexpr size_t kMaxWaitingCalls = 16;
 
 void ShowCapiError(const char* label, unsigned code) {
     char text[64];
@@ -113,21 +114,36 @@ void TCallMonitor::MarkAnsweredElsewhere(uint32_t callId) {
 
 // C1 to C5: one announcement from a network server.
 void TCallMonitor::ReadNetworkCall(ICallView& view) {
-    CallMessage message;
-    bool parsed = false;
-    // Junk costs nothing but its read: keep reading within this tick until a message that
-    // parses, up to a bound so that a flood cannot hold the tick either.
-    for (int read = 0; read < kMaxDatagramsPerTick && !parsed; ++read) {
+    // Everything waiting is read now and parsed; junk costs only its read. Only the newest
+    // few announcements are kept, so a flood of forged ones can neither hold the client
+    // nor, by filling the socket's buffer, make the kernel drop a genuine one behind it.
+    bool overflowed = false;
+    for (int read = 0; read < kMaxDatagramsPerTick; ++read) {
         char buffer[200];
         uint32_t dwRead = 0;
-        if (!pMailClient->ReadMessage(buffer, sizeof buffer, &dwRead)) return;
+        if (!pMailClient->ReadMessage(buffer, sizeof buffer, &dwRead)) break;
         // With a key, a message without a right and fresh code is junk like any other.
         if (pVerifier && !pVerifier->Accept(buffer, dwRead, cb::CurrentUnixTime())) continue;
         // A message without a sequence number, with overlong fields or with anything but a
         // telephone number in its number fields is dropped whole.
-        parsed = ParseCallMessage(buffer, dwRead, message);
+        CallMessage message;
+        if (!ParseCallMessage(buffer, dwRead, message)) continue;
+        aWaitingCalls.push_back(message);
+        if (aWaitingCalls.size() > kMaxWaitingCalls) {
+            aWaitingCalls.pop_front();
+            overflowed = true;
+        }
     }
-    if (!parsed) return;
+    // While a flood lasts nothing is shown: reading must keep pace with it. The newest
+    // announcements are shown once it has passed.
+    if (overflowed) {
+        view.MoreWaiting();
+        return;
+    }
+    if (aWaitingCalls.empty()) return;
+    const CallMessage message = aWaitingCalls.front();
+    aWaitingCalls.pop_front();
+    if (!aWaitingCalls.empty()) view.MoreWaiting(); // one announcement per tick, the next soon
     // The number received is kept apart from the send counter: a workstation that is server
     // and client at once must not hand its clients a number they have already seen.
     if (message.iSeq != iLastSeq && bAnruferAnzeigen) {

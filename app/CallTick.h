@@ -2,8 +2,10 @@
 #pragma once
 
 #include "db/Anruf.h"
+#include "net/CallMessage.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -35,6 +37,8 @@ public:
     virtual int ShowCallerPopup(const tAnruf& anruf) = 0;
     // iCallCount + 1 and the tray hint.
     virtual void CountCall() = 0;
+    // Announcements wait to be shown: ask for the next tick soon. Default: the next timer tick.
+    virtual void MoreWaiting() {}
     // A call could not be written to the call log; reason in German. Default: nothing.
     virtual void CallNotLogged(const std::string& reason) { (void)reason; }
 };
@@ -68,9 +72,8 @@ public:
     TCallMonitor& operator=(const TCallMonitor&) = delete;
 
     // One tick: network announcements (client), then at most one CAPI message (capi is null
-    // while no CAPI registration is active). Announcements that cannot be read as one are
-    // discarded within the tick, so a flood of junk costs no extra ticks; one announcement
-    // is handled per tick.
+    // while no CAPI registration is active). Every datagram waiting is read (up to a bound)
+    // and junk discarded at once; one announcement is handled per tick, the newest few wait.
     void CAPITimerTick(ICallView& view, ICapiPort* capi);
 
     // A call that has rung, after its alert: MSN filter, announcement, call log, tray, pop-up
@@ -97,6 +100,7 @@ private:
     void Announce(const std::string& text);
     void ReadNetworkCall(ICallView& view);
 
+    std::deque<CallMessage> aWaitingCalls; // read, not yet shown; the newest few
     std::unique_ptr<TAnnouncementSigner> pSigner;
     std::unique_ptr<TAnnouncementVerifier> pVerifier;
     std::string sKeyInUse;

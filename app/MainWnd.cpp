@@ -282,15 +282,25 @@ void TMainWindow::ShowWhiteIcon() {
 
 int TMainWindow::ShowCallerPopup(const tAnruf& anruf) {
     if (iOpenPopups >= kMaxOpenPopups) {
-        cb::Trace("popup skipped " + QString::fromLatin1(anruf.sName.c_str()).toStdString());
+        // Nested modal loops must stay few: the newest pop-up shows this call instead. It was
+        // not acknowledged by a click, so the tray keeps signalling.
+        if (!pNewestPopup || !pNewestPopup->isVisible()) {
+            cb::Trace("popup skipped " + TDlgDetail::TraceText(anruf).toStdString());
+            return 0;
+        }
+        cb::Trace("popup " + TDlgDetail::TraceText(anruf).toStdString());
+        pNewestPopup->ShowAnotherCall(anruf);
         return 0;
     }
     cb::Trace("popup " + TDlgDetail::TraceText(anruf).toStdString());
     auto* popup = new TDlgDetail(this);
     popup->SetRecord(anruf, true);
+    TDlgDetail* const outer = pNewestPopup;
+    pNewestPopup = popup;
     ++iOpenPopups;
     popup->exec();
     --iOpenPopups;
+    pNewestPopup = outer; // modal loops end innermost first
     const int tag = popup->Tag();
     delete popup;
     cb::Trace("popup closed " + std::to_string(tag));

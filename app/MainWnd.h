@@ -16,6 +16,7 @@
 class QAction;
 class QMenu;
 class QSocketNotifier;
+class TDlgDetail;
 
 // The hidden main window: owns the CAPI access and the watch on its line, the call state
 // with its tick, the polling timer, the tray icon with its menu and the network objects. It
@@ -61,7 +62,8 @@ public:
     TCallMonitor& Monitor() { return monitor; }
     TCapiLine& Line() { return line; }
     int OpenPopups() const { return iOpenPopups; }
-    // More pop-ups than this open at once are not shown (a flood of announcements).
+    // At most this many pop-ups are open at once; beyond it the newest open one shows the
+    // next call instead (a flood of announcements must not pile up modal loops).
     static constexpr int kMaxOpenPopups = 8;
 
     // ICallView
@@ -70,6 +72,7 @@ public:
     void ShowRedIcon() override;
     void ShowWhiteIcon() override;
     int ShowCallerPopup(const tAnruf& anruf) override;
+    void MoreWaiting() override { RequestTick(); }
     void CountCall() override;
 
 private:
@@ -84,6 +87,7 @@ private:
     QSocketNotifier* pMailNotifier = nullptr;
     bool bTickPosted = false;
     int iOpenPopups = 0;
+    TDlgDetail* pNewestPopup = nullptr;
     QString sLineHint; // replaces the hint while the line is lost or just came back
     int32_t iCallCount = 0;
     QIcon TelefonRot;

@@ -226,6 +226,13 @@ void TDlgDetail::SetRecord(const tAnruf& anruf, bool liveCall) {
     bLiveCall = liveCall;
 }
 
+void TDlgDetail::ShowAnotherCall(const tAnruf& anruf) {
+    Record = anruf;
+    Anzeige->Canvas().fill(Qt::transparent);
+    FormShow();
+    raise();
+}
+
 void TDlgDetail::showEvent(QShowEvent* event) {
     // Centred with its frame, which is known only once the window exists.
     if (bCentred && !event->spontaneous()) {

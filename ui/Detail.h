@@ -49,6 +49,9 @@ public:
 
     void SetRecord(const tAnruf& anruf, bool liveCall);
     int Tag() const { return iTag; }
+    // An open live pop-up shows another call instead, with a fresh display time (when more
+    // calls come than pop-ups may be open at once, the newest is always on screen).
+    void ShowAnotherCall(const tAnruf& anruf);
 
     // The texts of the name line ("Vorname Name") and the place line for a record: "PLZ Ort"
     // of the entry or the area code; without those, sAvonOrt ("Schweiz", "Mobilfunk").

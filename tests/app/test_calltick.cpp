@@ -408,9 +408,9 @@ TEST(MessageSequence, RestartedServerStartsElsewhereAndNeverAtTheReceiversStart)
     EXPECT_NE(second, 2147483647);
 }
 
-// A flood of junk costs a client a few ticks, not one tick per datagram; the genuine
-// announcement behind it is shown.
-TEST_F(Tick, JunkFloodIsDiscardedWithinAFewTicks) {
+// A flood of junk and forged announcements costs a client a few ticks, not one tick (and
+// one pop-up) per datagram; the genuine announcement behind it is shown.
+TEST_F(Tick, FloodIsReadAwayAndTheAnnouncementBehindItIsShown) {
     SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 17) % 20000));
     bClient = true;
     TMailClient client("DEDOV");
@@ -418,19 +418,22 @@ TEST_F(Tick, JunkFloodIsDiscardedWithinAFewTicks) {
     {
         TMailServer flood("DEDOV");
         // No more than the socket's receive buffer holds; the kernel drops the rest.
-        for (int i = 0; i < 120; ++i) flood.SendText(i % 2 ? "junk" : "1,1,Meier\x1b[2J,4711");
+        for (int i = 0; i < 120; ++i)
+            flood.SendText(i % 2 ? "1,1,Meier\x1b[2J,4711"
+                                 : FormatCallMessage(1000 + i, 1, "0891234", "4711").c_str());
         flood.SendText(FormatCallMessage(42, 1, "0301234567", "4711").c_str());
     }
     int ticks = 0;
-    while (view.popups.empty() && ticks < 100) {
+    while ((view.popups.empty() || view.popups.back().sName != "Meier") && ticks < 100) {
         monitor.CAPITimerTick(view, nullptr);
         ++ticks;
     }
     monitor.pMailClient = nullptr;
     SetMailPortOverride(0);
-    ASSERT_EQ(view.popups.size(), 1u);
-    EXPECT_EQ(view.popups[0].sName, "Meier");
-    EXPECT_EQ(ticks, 1);
+    ASSERT_FALSE(view.popups.empty());
+    EXPECT_EQ(view.popups.back().sName, "Meier");
+    EXPECT_LE(view.popups.size(), 16u); // the newest few of the flood, not all sixty
+    EXPECT_LE(ticks, 18);
 }
 
 // With a shared key a client shows only announcements signed with it, each once.
