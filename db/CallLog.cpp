@@ -5,6 +5,7 @@
 #include "db/CBase.h"
 #include "db/TableErrors.h"
 #include "platform/ErrorBox.h"
+#include "platform/FileNames.h"
 #include "platform/Trace.h"
 
 namespace {
@@ -24,8 +25,9 @@ bool OpenCallLog(CBase& table) {
 // Every lost call leaves its reason in the trace; the box comes once per episode. A table
 // that cannot be opened keeps its own box text.
 void ReportLostCall(const CBase& table, const char* boxText = nullptr) {
-    const std::string text = "Anruf konnte nicht gespeichert werden: " +
-                             DescribeTableError(kCallLogFile, table.LastError());
+    const std::string text =
+        "Anruf konnte nicht gespeichert werden: " +
+        DescribeTableError(cb::ExistingSpelling(kCallLogFile), table.LastError());
     cb::Trace(text);
     if (bLogFailing) return;
     // Set before the box: calls that come while it is open belong to the same episode.
