@@ -4,5 +4,7 @@ add_executable(callbeacon-line
   line/LineMain.cpp
   line/LineProtocol.cpp line/LineProtocol.h
   line/AppIdClaim.cpp line/AppIdClaim.h
+  line/LineCommands.cpp line/LineCommands.h
+  line/CallMonitorMode.cpp line/CallMonitorMode.h
 )
 target_link_libraries(callbeacon-line PRIVATE cb_warnings)

@@ -2,6 +2,9 @@
 // callbeacon-line: a simulated ISDN line for libcapi20's "fritzbox" remote-CAPI plug-in.
 //
 //   callbeacon-line [--port N]          listens on 127.0.0.1:N (default 5031)
+//   callbeacon-line --call-monitor [--port N]
+//                                       a router's call monitor instead: the same commands
+//                                       written as text lines to every client (ids decimal)
 //
 // Commands on standard input, one per line, carried out in order:
 //   ring PLCI CALLED CALLING    CONNECT_IND (PLCI hex; numbers as digits, "-" for none;
@@ -21,13 +24,14 @@
 //   recv DISCONNECT_RESP plci=0x0101, recv CONNECT_RESP plci=.. reject=..,
 //   recv UNKNOWN cmd=0x.... length=N, sent CONNECT_IND ..., sent DISCONNECT_IND ...
 #include "AppIdClaim.h"
+#include "CallMonitorMode.h"
+#include "LineCommands.h"
 #include "LineProtocol.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +41,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -46,82 +49,12 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using line::Command;
+using line::Event;
+using line::g_stop;
 
-volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) {
     g_stop = 1;
-}
-
-void Event(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void Event(const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    std::vprintf(fmt, ap);
-    va_end(ap);
-    std::putchar('\n');
-    std::fflush(stdout);
-}
-
-struct Command {
-    enum Kind { Ring, Hangup, Sleep, Refuse, DropAll } kind;
-    uint32_t plci = 0;
-    std::string called, calling;
-    uint16_t reason = 0;
-    long ms = 0;
-    uint16_t code = 0;
-};
-
-bool ParseHex(const std::string& s, unsigned long max, unsigned long& out) {
-    if (s.empty() || s.size() > 10) return false;
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtoul(s.c_str(), &end, 16);
-    return errno == 0 && *end == '\0' && s[0] != '-' && s[0] != '+' && out <= max;
-}
-
-// A number structure holds at most 255 bytes, octets 3 and 3a included.
-bool ParseNumber(const std::string& s, std::string& out) {
-    out = s == "-" ? std::string() : s;
-    return out.size() <= 253;
-}
-
-bool ParseCommand(const std::string& text, Command& cmd) {
-    std::istringstream in(text);
-    std::string verb, a, b, c, extra;
-    in >> verb >> a >> b >> c >> extra;
-    unsigned long v = 0, w = 0;
-    if (verb == "ring" && !c.empty() && extra.empty() && ParseHex(a, 0xFFFFFFFF, v) &&
-        ParseNumber(b, cmd.called) && ParseNumber(c, cmd.calling)) {
-        cmd.kind = Command::Ring;
-        cmd.plci = static_cast<uint32_t>(v);
-        return true;
-    }
-    if (verb == "hangup" && !b.empty() && c.empty() && ParseHex(a, 0xFFFFFFFF, v) &&
-        ParseHex(b, 0xFFFF, w)) {
-        cmd.kind = Command::Hangup;
-        cmd.plci = static_cast<uint32_t>(v);
-        cmd.reason = static_cast<uint16_t>(w);
-        return true;
-    }
-    if (verb == "sleep" && !a.empty() && b.empty()) {
-        char* end = nullptr;
-        errno = 0;
-        const long ms = std::strtol(a.c_str(), &end, 10);
-        if (errno || *end || ms < 0 || ms > 86400000L) return false;
-        cmd.kind = Command::Sleep;
-        cmd.ms = ms;
-        return true;
-    }
-    if (verb == "drop" && a.empty()) {
-        cmd.kind = Command::DropAll;
-        return true;
-    }
-    if (verb == "refuse-register" && !a.empty() && b.empty() && ParseHex(a, 0xFFFF, v) && v != 0) {
-        cmd.kind = Command::Refuse;
-        cmd.code = static_cast<uint16_t>(v);
-        return true;
-    }
-    return false;
 }
 
 struct Connection {
@@ -140,7 +73,6 @@ public:
     int Run();
 
 private:
-    void ReadStdin();
     void RunCommands();
     void Accept();
     void ReadFrom(Connection& c);
@@ -152,9 +84,7 @@ private:
 
     int listenFd_;
     AppIdClaims ids_;
-    bool stdinOpen_ = true;
-    std::string stdinBuf_;
-    long stdinLineNo_ = 0;
+    line::CommandReader stdin_ {false};
     std::deque<Command> commands_;
     bool sleeping_ = false;
     Clock::time_point wakeAt_;
@@ -216,35 +146,6 @@ void Line::RunCommands() {
         }
         commands_.pop_front();
     }
-}
-
-void Line::ReadStdin() {
-    char buf[4096];
-    const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
-    if (n <= 0) {
-        stdinOpen_ = false;
-        if (!stdinBuf_.empty()) stdinBuf_ += '\n'; // a last line without newline still counts
-    } else {
-        stdinBuf_.append(buf, static_cast<size_t>(n));
-    }
-    size_t pos;
-    while ((pos = stdinBuf_.find('\n')) != std::string::npos) {
-        std::string text = stdinBuf_.substr(0, pos);
-        stdinBuf_.erase(0, pos + 1);
-        ++stdinLineNo_;
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        const size_t first = text.find_first_not_of(" \t");
-        if (first == std::string::npos || text[first] == '#') continue;
-        Command cmd{};
-        if (ParseCommand(text, cmd))
-            commands_.push_back(cmd);
-        else
-            std::fprintf(stderr, "callbeacon-line: line %ld ignored: %s\n", stdinLineNo_,
-                         text.c_str());
-    }
-    // Nobody types a command this long; keep a runaway line from growing without end.
-    if (stdinBuf_.size() > 65536) stdinBuf_.clear();
 }
 
 void Line::Accept() {
@@ -368,7 +269,7 @@ int Line::Run() {
 
         std::vector<pollfd> fds;
         fds.push_back({listenFd_, POLLIN, 0});
-        fds.push_back({stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0});
+        fds.push_back({stdin_.Open() ? STDIN_FILENO : -1, POLLIN, 0});
         for (auto& c : conns_)
             fds.push_back({c->fd, static_cast<short>(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
 
@@ -389,7 +290,7 @@ int Line::Run() {
             std::perror("callbeacon-line: ppoll");
             return 1;
         }
-        if (fds[1].revents) ReadStdin();
+        if (fds[1].revents) stdin_.Read(commands_);
         for (size_t i = 0; i < conns_.size(); ++i) {
             Connection& c = *conns_[i];
             const short ev = fds[i + 2].revents;
@@ -405,6 +306,10 @@ int Line::Run() {
 void Usage(FILE* to) {
     std::fputs(
         "usage: callbeacon-line [--port N]     listens on 127.0.0.1:N (default 5031)\n"
+        "       callbeacon-line --call-monitor [--port N]\n"
+        "                                      a router's call monitor on 127.0.0.1:N: ring writes\n"
+        "                                      RING, hangup ID 349A writes CONNECT and DISCONNECT,\n"
+        "                                      any other reason only DISCONNECT (ids decimal)\n"
         "commands on standard input, one per line:\n"
         "  ring PLCI CALLED CALLING   incoming call (PLCI hex, numbers as digits, - for none)\n"
         "                             (CALLING +41... : type of number international)\n"
@@ -424,9 +329,14 @@ void Usage(FILE* to) {
 
 int main(int argc, char** argv) {
     long port = 5031;
+    bool callMonitor = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
+        if (arg == "--call-monitor") {
+            callMonitor = true;
+            continue;
+        }
         if (arg == "--port" && i + 1 < argc)
             value = argv[++i];
         else if (arg.rfind("--port=", 0) == 0)
@@ -474,8 +384,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    Line line(fd, static_cast<int>(port));
     Event("listening %ld", port);
+    if (callMonitor) {
+        const int rc = RunCallMonitorLine(fd);
+        close(fd);
+        return rc;
+    }
+    Line line(fd, static_cast<int>(port));
     const int rc = line.Run();
     close(fd);
     return rc;
