@@ -42,18 +42,18 @@ QIcon TelefonGetrenntIcon() {
         QImage image(QStringLiteral(":/icons/telefon_weiss_%1.png").arg(size));
         if (image.isNull()) continue;
         image = image.convertToFormat(QImage::Format_ARGB32);
-        // Greyed and faded, so the telephone reads as out of service even in a small tray.
+        // Dark grey, so the telephone reads as out of service on light and dark panels alike.
         for (int y = 0; y < image.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
             for (int x = 0; x < image.width(); ++x) {
-                const int grey = qGray(line[x]) / 2 + 64;
-                line[x] = qRgba(grey, grey, grey, qAlpha(line[x]) * 3 / 4);
+                const int grey = qGray(line[x]) * 2 / 5 + 30;
+                line[x] = qRgba(grey, grey, grey, qAlpha(line[x]));
             }
         }
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
-        const qreal width = qMax(2.0, size / 8.0);
-        const qreal inset = width;
+        const qreal width = qMax(1.5, size / 11.0);
+        const qreal inset = size / 6.0;
         painter.setPen(QPen(QColor(200, 0, 0), width, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(inset, inset), QPointF(size - inset, size - inset));
         painter.drawLine(QPointF(size - inset, inset), QPointF(inset, size - inset));
