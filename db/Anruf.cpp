@@ -32,11 +32,27 @@ void ReadColumns(const CBase& table, tAnruf& anruf) {
     anruf.sAPartner = table.GetField("APARTNER");
 }
 
-// The first active entry whose TELEFON is `number` (see NumberFits), or a negative result.
-int64_t FindNumber(CBase& table, const std::string& number) {
-    CNumberFit fit(number);
-    if (fit.Wanted().empty()) return -1;
-    return table.FindIf("TELEFON", [&fit](std::string_view stored) { return fit.Fits(stored); });
+// The first active entries whose TELEFON is `called` and `calling` (see NumberFits), found in
+// one pass over the phone book; -1 for none. A number without digits is not looked for.
+void FindNumbers(CBase& table, const std::string& called, const std::string& calling,
+                 int64_t& calledHit, int64_t& callingHit) {
+    const std::string calledDigits = NumberDigits(called), callingDigits = NumberDigits(calling);
+    calledHit = callingHit = -1;
+    bool wantCalled = !calledDigits.empty(), wantCalling = !callingDigits.empty();
+    if (!wantCalled && !wantCalling) return;
+    std::string digits;
+    table.FindIf("TELEFON", [&](std::string_view stored) {
+        NumberDigits(stored, digits);
+        if (wantCalled && digits == calledDigits) {
+            calledHit = table.RecNo();
+            wantCalled = false;
+        }
+        if (wantCalling && digits == callingDigits) {
+            callingHit = table.RecNo();
+            wantCalling = false;
+        }
+        return !wantCalled && !wantCalling;
+    });
 }
 
 enum class PlaceKind { None, AreaCode, Description };
@@ -95,17 +111,20 @@ bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& 
     table.SkipDeleted(true);
 
     ClearEntry(anruf);
+    // A lone "0" means no number came; it is not looked for.
+    const bool noNumber = calling.size() <= 1;
+    int64_t calledHit, found;
+    FindNumbers(table, called, noNumber ? std::string() : calling, calledHit, found);
     anruf.sGerufener = called;
-    if (FindNumber(table, called) >= 0) anruf.sGerufener = table.GetField("NAME");
+    if (calledHit >= 0 && table.GoTo(calledHit) != -1) anruf.sGerufener = table.GetField("NAME");
 
-    if (calling.size() <= 1) {
+    if (noNumber) {
         anruf.sName = kNoNumberText;
         anruf.sTelefon = kNoNumberText;
         return false;
     }
 
-    const int64_t found = FindNumber(table, calling);
-    if (found >= 0) {
+    if (found >= 0 && table.GoTo(found) != -1) {
         anruf.iRecNo = static_cast<int32_t>(found);
         ReadColumns(table, anruf);
         table.Close();

@@ -43,9 +43,3 @@ bool NumberFits(std::string_view stored, std::string_view number) {
     const std::string wanted = NumberDigits(number);
     return !wanted.empty() && NumberDigits(stored) == wanted;
 }
-
-bool CNumberFit::Fits(std::string_view stored) {
-    if (sWanted.empty()) return false;
-    NumberDigits(stored, sScratch);
-    return sScratch == sWanted;
-}

@@ -19,15 +19,3 @@ void NumberDigits(std::string_view text, std::string& digits);
 // True when the phone-book number `stored` is the number `number`: the same digits, not merely
 // the same beginning. A text without digits fits nothing.
 bool NumberFits(std::string_view stored, std::string_view number);
-
-// NumberFits for one number against many stored numbers, without a new text for each.
-class CNumberFit {
-public:
-    explicit CNumberFit(std::string_view number) : sWanted(NumberDigits(number)) {}
-    bool Fits(std::string_view stored);
-    const std::string& Wanted() const { return sWanted; }
-
-private:
-    std::string sWanted;
-    std::string sScratch;
-};
