@@ -141,8 +141,8 @@ bool LookupCaller(tAnruf& anruf, const std::string& calling, const std::string& 
     anruf.sName = calling;
     anruf.sTelefon = calling;
     std::string place, plz, breite, laenge;
-    const PlaceKind kind = withArea ? LookupPlace(calling, place, plz, breite, laenge)
-                                    : PlaceKind::None;
+    const PlaceKind kind =
+        withArea ? LookupPlace(calling, place, plz, breite, laenge) : PlaceKind::None;
     if (kind != PlaceKind::None) {
         anruf.sAvonOrt = place;
         anruf.sBreite = breite;
