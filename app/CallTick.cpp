@@ -112,7 +112,7 @@ void TCallMonitor::MarkAnsweredElsewhere(uint32_t callId) {
     if (found && found->iRecNo != -1) MarkAnsweredCall(found->iRecNo, found->iZeit, found->sCalling);
 }
 
-// C1 to C5: one announcement from a network server.
+// Network announcements, as a client receives them.
 void TCallMonitor::ReadNetworkCall(ICallView& view) {
     // Everything waiting is read now and parsed; junk costs only its read. Only the newest
     // few announcements are kept, so a flood of forged ones can neither hold the client

@@ -11,3 +11,4 @@ add_dependencies(test_mail_netns mail_peer)
 
 cb_add_fuzzer(fuzz_callmessage SOURCES ${CMAKE_CURRENT_LIST_DIR}/FuzzCallMessage.cpp LIBS cb_net)
 cb_add_gtest(test_announcementkey SOURCES ${CMAKE_CURRENT_LIST_DIR}/AnnouncementKeyTest.cpp LIBS cb_net)
+cb_add_fuzzer(fuzz_announcementkey SOURCES ${CMAKE_CURRENT_LIST_DIR}/FuzzAnnouncementKey.cpp LIBS cb_net)
