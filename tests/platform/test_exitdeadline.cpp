@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A shutdown that hangs after a termination signal still ends in time.
+#include "platform/ExitDeadline.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Runs `body` in a child process; its exit status and how long it took.
+std::pair<int, long> RunChild(void (*body)()) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    const long ms = long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ms};
+}
+
+} // namespace
+
+TEST(ExitDeadline, AHungShutdownIsEndedAndAQuickOneIsNot) {
+    const auto [hung, hungMs] = RunChild([] {
+        cb::EndProcessWithin(200);
+        cb::EndProcessWithin(60000); // a second signal keeps the first deadline
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+    });
+    EXPECT_EQ(hung, 1);
+    EXPECT_LT(hungMs, 10000);
+
+    const auto [quick, quickMs] = RunChild([] { cb::EndProcessWithin(60000); });
+    EXPECT_EQ(quick, 0);
+    EXPECT_LT(quickMs, 10000);
+}
