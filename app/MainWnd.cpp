@@ -5,6 +5,7 @@
 #include "db/Conversion.h"
 #include "db/TableErrors.h"
 #include "net/Mail.h"
+#include "platform/Clock.h"
 #include "platform/HelpViewer.h"
 #include "platform/Trace.h"
 #include "ui/Anrufer.h"
@@ -125,14 +126,17 @@ void TMainWindow::FormCreate() {
     SetMailBroadcastAddresses(sBroadcast);
     trayIcon.SetIcon(TelefonWeiss);
     trayIcon.Show();
-    if (!CapiStartUp(capi)) {
+    // A router's call monitor replaces the ISDN line: CAPI is then not used at all.
+    const bool routerLine = UseRouterCallMonitor();
+    if (!routerLine && !CapiStartUp(capi)) {
         RequestQuit();
         return;
     }
     SyncMailSlots();
     CAPITimer.start();
     iCallCount = 0;
-    line.Start();
+    if (routerLine) StartRouterLine();
+    else line.Start();
     UpdateTrayHint();
 }
 
@@ -141,6 +145,8 @@ void TMainWindow::FormDestroy() {
     bDestroyed = true;
     CAPITimer.stop();
     line.Stop();
+    delete pRouterLine;
+    pRouterLine = nullptr;
     CapiShutdown(capi);
     std::exception_ptr saveError;
     try {
@@ -177,7 +183,7 @@ void TMainWindow::ResetTray() {
     monitor.bAllSeen = true;
     iCallCount = 0;
     // Acknowledging also clears the note that the line came back; a lost line stays shown.
-    if (line.LineState() != TCapiLine::State::Lost) sLineHint.clear();
+    if (!LineLost()) sLineHint.clear();
     UpdateTrayHint();
 }
 
@@ -217,17 +223,52 @@ void TMainWindow::RunTick() {
     if (pMailNotifier) pMailNotifier->setEnabled(true);
     CapiPort port(capi, line, *this);
     monitor.CAPITimerTick(*this, capi.bRegistered ? &port : nullptr);
+    if (!bDestroyed) RunRouterCall();
+}
+
+void TMainWindow::StartRouterLine() {
+    pRouterLine = new TRouterLine(this);
+    connect(pRouterLine, &TRouterLine::CallWaiting, this, &TMainWindow::RequestTick);
+    connect(pRouterLine, &TRouterLine::StateChanged, this, &TMainWindow::LineStateChanged);
+    pRouterLine->Start(QString::fromStdString(sLeitungAdresse), iLeitungPort);
+}
+
+// One event of the router's call monitor per tick. The next one gets a tick of its own,
+// which also runs while this one's pop-up is open.
+void TMainWindow::RunRouterCall() {
+    CCallMonitorReader::Call call;
+    if (!pRouterLine || !pRouterLine->TakeCall(call)) return;
+    if (pRouterLine->HasCalls()) RequestTick();
+    switch (call.event.kind) {
+    case CallMonitorEvent::Kind::Ring:
+        // Nothing to alert on this line: the ring goes straight to the steps after the alert.
+        monitor.HandleIncomingCall(*this, call.dwCallId, call.event.sCalling, call.event.sCalled,
+                                   cb::CurrentUnixTime());
+        break;
+    case CallMonitorEvent::Kind::Connect: // a telephone took the call
+        monitor.MarkAnsweredElsewhere(call.dwCallId);
+        break;
+    case CallMonitorEvent::Kind::Disconnect: break;
+    }
+}
+
+bool TMainWindow::LineLost() const {
+    return line.LineState() == TCapiLine::State::Lost ||
+           (pRouterLine && pRouterLine->LineState() == TRouterLine::State::Lost);
 }
 
 void TMainWindow::LineStateChanged(TCapiLine::State state, const QString& detail) {
     if (state == TCapiLine::State::Lost) {
         cb::Trace("line lost: " + detail.toStdString());
-        sLineHint = QStringLiteral("CallBeacon - keine Verbindung zur ISDN-Leitung");
+        sLineHint = pRouterLine ? QStringLiteral("CallBeacon - keine Verbindung zum Anrufmonitor des Routers")
+                                : QStringLiteral("CallBeacon - keine Verbindung zur ISDN-Leitung");
         StopBlinking();
         trayIcon.SetIcon(TelefonGetrennt);
     } else {
         cb::Trace("line back: " + detail.toStdString());
-        sLineHint = QStringLiteral("CallBeacon - Verbindung zur ISDN-Leitung wiederhergestellt");
+        sLineHint = pRouterLine
+                        ? QStringLiteral("CallBeacon - Verbindung zum Anrufmonitor des Routers wiederhergestellt")
+                        : QStringLiteral("CallBeacon - Verbindung zur ISDN-Leitung wiederhergestellt");
         trayIcon.SetIcon(TelefonWeiss);
     }
     UpdateTrayHint();
@@ -251,6 +292,8 @@ void TMainWindow::MPunktParameterClick() {
     dialog->exec();
     delete dialog;
     SyncMailSlots();
+    // A new address or port applies at once; the kind of line at the next start.
+    if (pRouterLine) pRouterLine->Retarget(QString::fromStdString(sLeitungAdresse), iLeitungPort);
 }
 
 void TMainWindow::Hilfe1Click() { cb::ShowHelp(cb::HelpContents); }
@@ -277,7 +320,7 @@ void TMainWindow::ShowRedIcon() {
     cb::Trace("icon red");
 }
 void TMainWindow::ShowWhiteIcon() {
-    trayIcon.SetIcon(line.LineState() == TCapiLine::State::Lost ? TelefonGetrennt : TelefonWeiss);
+    trayIcon.SetIcon(LineLost() ? TelefonGetrennt : TelefonWeiss);
 }
 
 int TMainWindow::ShowCallerPopup(const tAnruf& anruf) {
@@ -310,6 +353,6 @@ int TMainWindow::ShowCallerPopup(const tAnruf& anruf) {
 void TMainWindow::CountCall() {
     ++iCallCount;
     // The note that the line came back has served once a call has come through.
-    if (line.LineState() != TCapiLine::State::Lost) sLineHint.clear();
+    if (!LineLost()) sLineHint.clear();
     UpdateTrayHint();
 }

@@ -3,6 +3,7 @@
 
 #include "app/CallTick.h"
 #include "app/CapiLine.h"
+#include "app/RouterLine.h"
 #include "app/TrayIcon.h"
 #include "capi/CapiBase.h"
 
@@ -61,6 +62,8 @@ public:
     CapiBase& Capi() { return capi; }
     TCallMonitor& Monitor() { return monitor; }
     TCapiLine& Line() { return line; }
+    // The router's call monitor, present only when [Leitung] Art says so.
+    TRouterLine* RouterLine() const { return pRouterLine; }
     int OpenPopups() const { return iOpenPopups; }
     // At most this many pop-ups are open at once; beyond it the newest open one shows the
     // next call instead (a flood of announcements must not pile up modal loops).
@@ -79,10 +82,14 @@ private:
     void RequestQuit();
     void RunTick();
     void LineStateChanged(TCapiLine::State state, const QString& detail);
+    void StartRouterLine();
+    void RunRouterCall();
+    bool LineLost() const;
     void WatchMailClient();
 
     CapiBase capi;
     TCapiLine line;
+    TRouterLine* pRouterLine = nullptr; // instead of the CAPI line, when Art=Anrufmonitor
     TCallMonitor monitor;
     QSocketNotifier* pMailNotifier = nullptr;
     bool bTickPosted = false;

@@ -36,6 +36,11 @@ void TRouterLine::Start(const QString& host, int port) {
     Connect();
 }
 
+void TRouterLine::Retarget(const QString& host, int port) {
+    const quint16 wanted = port >= 1 && port <= 65535 ? static_cast<quint16>(port) : kDefaultPort;
+    if (host.trimmed() != sHost || wanted != wPort) Start(host, port);
+}
+
 void TRouterLine::Stop() {
     bStopped = true;
     retryTimer.stop();

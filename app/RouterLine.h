@@ -33,6 +33,8 @@ public:
 
     // Starts connecting to host:port; a port outside 1..65535 means the usual 1012.
     void Start(const QString& host, int port);
+    // Starts again only when host or port differ from those in use (after the settings dialog).
+    void Retarget(const QString& host, int port);
     // No further attempts; the connection is closed.
     void Stop();
     State LineState() const { return state; }
