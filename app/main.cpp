@@ -78,7 +78,6 @@ int main(int argc, char* argv[]) {
     }
     app.setQuitOnLastWindowClosed(false);
     app.setApplicationName(QStringLiteral("CallBeacon"));
-    app.setApplicationDisplayName(QStringLiteral("CallBeacon"));
     Q_INIT_RESOURCE(help);
     InitUiResources();
     app.setWindowIcon(cb::ApplicationIcon());
