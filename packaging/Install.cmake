@@ -39,7 +39,7 @@ endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/data/icons/callbeacon.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${_pkg}/callbeacon.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${_pkg}/changelog.gz
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${_pkg}/changelog.gz ${CMAKE_SOURCE_DIR}/COPYING
               ${CMAKE_SOURCE_DIR}/data/area-codes.SOURCES.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/callbeacon)
 
