@@ -34,12 +34,16 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     } else if (!bParsed) {
         result.sError = QStringLiteral("Nach --daten fehlt der Ordner.");
     } else if (!parser.positionalArguments().isEmpty()) {
-        result.sError = QStringLiteral("Unerwartetes Argument: ") + parser.positionalArguments().first();
+        result.sError =
+            QStringLiteral("Unerwartetes Argument: ") + parser.positionalArguments().first();
     } else if (parser.isSet(kDaten)) {
         const QStringList values = parser.values(kDaten);
-        if (values.size() > 1) result.sError = QStringLiteral("--daten ist mehrfach angegeben.");
-        else if (values.first().isEmpty()) result.sError = QStringLiteral("Nach --daten fehlt der Ordner.");
-        else result.sDataFolder = values.first();
+        if (values.size() > 1)
+            result.sError = QStringLiteral("--daten ist mehrfach angegeben.");
+        else if (values.first().isEmpty())
+            result.sError = QStringLiteral("Nach --daten fehlt der Ordner.");
+        else
+            result.sDataFolder = values.first();
     }
     return result;
 }
@@ -69,4 +73,6 @@ QString CommandLineHelp() {
         "                    (meist ~/.config/callbeacon/callbeacon.INI).\n");
 }
 
-QString CommandLineVersion() { return QStringLiteral("CallBeacon ") + ProgramVersionText(); }
+QString CommandLineVersion() {
+    return QStringLiteral("CallBeacon ") + ProgramVersionText();
+}

@@ -30,9 +30,11 @@ TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent) {
 
 void TTrayIcon::CreateSystemTray() {
     pTray = new QSystemTrayIcon(this);
-    connect(pTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) emit Click();
-    });
+    connect(pTray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    emit Click();
+            });
 }
 
 void TTrayIcon::CreateFallback() {

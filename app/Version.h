@@ -6,4 +6,6 @@
 // The program's version as the Info dialog and `callbeacon --version` show it ("1.50").
 inline constexpr double kProgramVersion = 1.5;
 
-inline QString ProgramVersionText() { return QString::asprintf("%1.2f", kProgramVersion); }
+inline QString ProgramVersionText() {
+    return QString::asprintf("%1.2f", kProgramVersion);
+}

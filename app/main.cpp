@@ -101,7 +101,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     // The per-user settings folder exists before anything is saved or locked in it.
-    const std::string settingsFolder = std::filesystem::path(SettingsFilePath()).parent_path().string();
+    const std::string settingsFolder =
+        std::filesystem::path(SettingsFilePath()).parent_path().string();
     cb::EnsureFolder(settingsFolder);
     // Autostart and a start from the menu must not make two monitors on one line.
     cb::CInstanceLock instanceLock(settingsFolder);
@@ -112,7 +113,8 @@ int main(int argc, char* argv[]) {
         // A note, not a question: it closes by itself, so a script that starts the program
         // twice does not hang on it.
         if (!bEndRequested) {
-            QMessageBox box(QMessageBox::Information, QStringLiteral("CallBeacon"), text, QMessageBox::Ok);
+            QMessageBox box(QMessageBox::Information, QStringLiteral("CallBeacon"), text,
+                            QMessageBox::Ok);
             QTimer::singleShot(kAlreadyRunningBoxMs, &box, &QMessageBox::accept);
             box.exec();
         }

@@ -18,9 +18,9 @@ namespace {
 std::string ExecArgument(const std::string& argument) {
     bool plain = !argument.empty();
     for (char c : argument) {
-        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                          c == '/' || c == '.' || c == '_' || c == '-' || c == '+' || c == ',' || c == ':' ||
-                          c == '=' || c == '@';
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '/' || c == '.' || c == '_' || c == '-' ||
+                          c == '+' || c == ',' || c == ':' || c == '=' || c == '@';
         if (!safe) plain = false;
     }
     std::string result;

@@ -12,7 +12,7 @@
 namespace cb {
 
 void EndProcessWithin(int ms) {
-    static std::atomic<bool> bArmed {false};
+    static std::atomic<bool> bArmed{false};
     if (bArmed.exchange(true)) return;
     std::thread([ms] {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -12,8 +12,9 @@ CInstanceLock::CInstanceLock(const std::string& fallbackFolder) {
     namespace fs = std::filesystem;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::error_code ec;
-    const fs::path folder =
-        runtime && runtime[0] == '/' && fs::is_directory(runtime, ec) ? fs::path(runtime) : fs::path(fallbackFolder);
+    const fs::path folder = runtime && runtime[0] == '/' && fs::is_directory(runtime, ec)
+                                ? fs::path(runtime)
+                                : fs::path(fallbackFolder);
     sPath = (folder / "callbeacon.lock").string();
     pLock = std::make_unique<QLockFile>(QString::fromStdString(sPath));
     // A running monitor holds the lock for days: never take it over by age, only when the
@@ -23,7 +24,8 @@ CInstanceLock::CInstanceLock(const std::string& fallbackFolder) {
 
 CInstanceLock::Result CInstanceLock::TryLock() {
     if (pLock->tryLock(0)) return Result::Acquired;
-    return pLock->error() == QLockFile::LockFailedError ? Result::HeldByAnother : Result::Unavailable;
+    return pLock->error() == QLockFile::LockFailedError ? Result::HeldByAnother
+                                                        : Result::Unavailable;
 }
 
 } // namespace cb

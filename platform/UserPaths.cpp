@@ -40,8 +40,12 @@ bool IsFile(const fs::path& path) {
 
 } // namespace
 
-std::string XdgConfigHome() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
-std::string XdgDataHome() { return XdgFolder("XDG_DATA_HOME", ".local/share"); }
+std::string XdgConfigHome() {
+    return XdgFolder("XDG_CONFIG_HOME", ".config");
+}
+std::string XdgDataHome() {
+    return XdgFolder("XDG_DATA_HOME", ".local/share");
+}
 
 std::string InstalledDataFolder(const std::string& exePath) {
     if (exePath.empty()) return std::string();

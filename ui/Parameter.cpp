@@ -372,8 +372,9 @@ void TDlgParameter::BtnOkClick() {
         std::memcpy(aszNr[i], text.constData(), static_cast<size_t>(text.size()));
     }
     // The entry is written at once: unlike the settings it lives outside the program.
-    if (BeimAnmeldenStarten->isChecked() != cb::AutostartEnabled() &&
-        !cb::SetAutostart(BeimAnmeldenStarten->isChecked(), cb::ExecutablePath(), DataFolderForAutostart()))
+    const bool bAutostart = BeimAnmeldenStarten->isChecked();
+    if (bAutostart != cb::AutostartEnabled() &&
+        !cb::SetAutostart(bAutostart, cb::ExecutablePath(), DataFolderForAutostart()))
         cb::ShowErrorBox("nach " + cb::AutostartFilePath() + " kann nicht geschrieben werden");
     accept();
 }

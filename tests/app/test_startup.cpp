@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 TCommandLine Parse(const QStringList& arguments) {
-    return ParseCommandLine(QStringList {QStringLiteral("callbeacon")} + arguments);
+    return ParseCommandLine(QStringList{QStringLiteral("callbeacon")} + arguments);
 }
 
 std::string PlaceOf(const std::string& number) {
@@ -63,7 +63,8 @@ protected:
         fs::create_directories(root / "usr/share/callbeacon");
         fs::current_path(root / "usr/share/callbeacon");
         tabletest::CreateAreaCodes({{"030", "Berlin", "10115", "52.52", "13.40"}});
-        fs::permissions(kAreaCodeFile, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        fs::permissions(kAreaCodeFile,
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         fs::create_directories(root / "work");
         fs::current_path(root / "work");
     }
@@ -104,5 +105,6 @@ TEST_F(DataFolderTest, UnusableFoldersAreReportedAndNotCreated) {
 
     cbtest::WriteWholeFile((root / "share").string(), "a file where the folder belongs");
     EXPECT_FALSE(EnterDataFolder("", exe, folder, message));
-    EXPECT_EQ(message, "Datenordner " + (root / "share/callbeacon").string() + " kann nicht angelegt werden");
+    EXPECT_EQ(message, "Datenordner " + (root / "share/callbeacon").string() +
+                           " kann nicht angelegt werden");
 }

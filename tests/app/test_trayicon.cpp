@@ -13,7 +13,9 @@
 namespace {
 
 bool g_trayThere = false;
-bool TrayThere() { return g_trayThere; }
+bool TrayThere() {
+    return g_trayThere;
+}
 
 QIcon Coloured(Qt::GlobalColor colour) {
     QPixmap pixmap(16, 16);
@@ -50,7 +52,8 @@ TEST(TrayIcon, StandInGivesWayToATrayThatAppearsLater) {
         EXPECT_FALSE(tray.UsesSystemTray());
 
         g_trayThere = true;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return tray.UsesSystemTray(); }, TTrayIcon::kTrayWatchMs + 1000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return tray.UsesSystemTray(); }, TTrayIcon::kTrayWatchMs + 1000));
         QApplication::processEvents();
         EXPECT_EQ(VisibleStandIns(), 0);
         EXPECT_EQ(tray.Hint(), "CallBeacon 1 Anruf");

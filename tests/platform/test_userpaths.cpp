@@ -31,8 +31,10 @@ public:
         setenv(name, value.c_str(), 1);
     }
     ~ScopedEnv() {
-        if (bHad) setenv(sName.c_str(), sOld.c_str(), 1);
-        else unsetenv(sName.c_str());
+        if (bHad)
+            setenv(sName.c_str(), sOld.c_str(), 1);
+        else
+            unsetenv(sName.c_str());
     }
 
 private:
@@ -44,9 +46,9 @@ class UserPathsTest : public ::testing::Test {
 protected:
     cbtest::TempDir temp;
     fs::path root = temp.path();
-    ScopedEnv home {"HOME", (temp.path() / "home").string()};
-    ScopedEnv config {"XDG_CONFIG_HOME", (temp.path() / "cfg").string()};
-    ScopedEnv data {"XDG_DATA_HOME", (temp.path() / "share").string()};
+    ScopedEnv home{"HOME", (temp.path() / "home").string()};
+    ScopedEnv config{"XDG_CONFIG_HOME", (temp.path() / "cfg").string()};
+    ScopedEnv data{"XDG_DATA_HOME", (temp.path() / "share").string()};
 };
 
 } // namespace
@@ -72,13 +74,15 @@ TEST_F(UserPathsTest, SettingsBesideAPortableCopyElseInTheConfigFolder) {
     WriteWholeFile((root / "usr/share/callbeacon/Avon.dbf").string(), "x");
     const std::string installed = (root / "usr/bin/callbeacon").string();
     EXPECT_EQ(cb::InstalledDataFolder(installed), (root / "usr/share/callbeacon").string());
-    EXPECT_EQ(cb::InstalledAreaCodeFile(installed), (root / "usr/share/callbeacon/Avon.dbf").string());
+    EXPECT_EQ(cb::InstalledAreaCodeFile(installed),
+              (root / "usr/share/callbeacon/Avon.dbf").string());
     EXPECT_EQ(cb::ChooseSettingsFile(installed), (root / "cfg/callbeacon/callbeacon.INI").string());
     EXPECT_EQ(cb::InstalledAreaCodeFile(portable), "");
 
     if (geteuid() != 0) {
         fs::permissions(root / "portable", fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_EQ(cb::ChooseSettingsFile(portable), (root / "cfg/callbeacon/callbeacon.INI").string());
+        EXPECT_EQ(cb::ChooseSettingsFile(portable),
+                  (root / "cfg/callbeacon/callbeacon.INI").string());
     }
     EXPECT_EQ(cb::ChooseSettingsFile(""), (root / "cfg/callbeacon/callbeacon.INI").string());
 }
@@ -88,7 +92,8 @@ TEST_F(UserPathsTest, DataFolderNamedElseWorkingFolderWithTablesElsePerUser) {
     const std::string work = (root / "work").string();
     EXPECT_EQ(cb::ChooseDataFolder("/srv/daten", work), "/srv/daten");
     EXPECT_EQ(cb::ChooseDataFolder("", work), (root / "share/callbeacon").string());
-    for (const char* table : {"Anrufe.dbf", "Adressen.dbf", "Avon.dbf", "calls.dbf", "RingScan.dbf"}) {
+    for (const char* table :
+         {"Anrufe.dbf", "Adressen.dbf", "Avon.dbf", "calls.dbf", "RingScan.dbf"}) {
         WriteWholeFile((root / "work" / table).string(), "");
         EXPECT_EQ(cb::ChooseDataFolder("", work), work) << table;
         fs::remove(root / "work" / table);
@@ -122,7 +127,8 @@ TEST_F(UserPathsTest, AutostartEntryIsWrittenQuotedAndRemoved) {
     const std::string text = ReadWholeFile(cb::AutostartFilePath());
     EXPECT_NE(text.find("[Desktop Entry]\nType=Application\n"), std::string::npos) << text;
     // Quoted, $ escaped inside the quotes, the backslash escaped again for the file, % doubled.
-    EXPECT_NE(text.find("\nExec=\"" + root.string() + "/Meine Programme/call\\\\$beacon\" --daten "
+    EXPECT_NE(text.find("\nExec=\"" + root.string() +
+                        "/Meine Programme/call\\\\$beacon\" --daten "
                         "\"/srv/daten 100%%\"\n"),
               std::string::npos)
         << text;

@@ -52,8 +52,8 @@ TEST_F(AutostartTest, CheckboxWritesAndRemovesTheEntryOnOkOnly) {
     SetAndClose(true, true);
     ASSERT_TRUE(fs::exists(entry));
     // Started at login from the home folder, it must still find the tables of this folder.
-    EXPECT_NE(cbtest::ReadWholeFile(entry).find("Exec=" + cb::DesktopExecLine(cb::ExecutablePath(),
-                                                                             fs::current_path().string())),
+    EXPECT_NE(cbtest::ReadWholeFile(entry).find(
+                  "Exec=" + cb::DesktopExecLine(cb::ExecutablePath(), fs::current_path().string())),
               std::string::npos)
         << cbtest::ReadWholeFile(entry);
     EXPECT_TRUE(Checked());
