@@ -31,7 +31,7 @@ void TRouterLine::Start(const QString& host, int port) {
     sHost = host.trimmed();
     wPort = port >= 1 && port <= 65535 ? static_cast<quint16>(port) : kDefaultPort;
     bStopped = false;
-    state = State::None;
+    // A lost line stays shown as lost until the new target answers.
     bEverConnected = false;
     Connect();
 }
