@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -280,6 +281,66 @@ void TDlgParameter::BuildPages() {
     msnLayout->addLayout(rows);
     msnLayout->addStretch();
     TabControl->addTab(msn, QStringLiteral("MSN"));
+    BuildLinePage();
+}
+
+// Page "Leitung": an ISDN line through CAPI, or the call monitor of a router.
+void TDlgParameter::BuildLinePage() {
+    auto* leitung = new QWidget;
+    leitung->setObjectName(QStringLiteral("Leitung"));
+    LeitungCapi = new QRadioButton(QStringLiteral("ISDN (CAPI)"), leitung);
+    LeitungCapi->setObjectName(QStringLiteral("LeitungCapi"));
+    LeitungCapi->setToolTip(
+        QStringLiteral("Die Anrufe kommen über eine ISDN-Karte\noder einen CAPI-Treiber."));
+    LeitungAnrufmonitor = new QRadioButton(QStringLiteral("Anrufmonitor des Routers"), leitung);
+    LeitungAnrufmonitor->setObjectName(QStringLiteral("LeitungAnrufmonitor"));
+    LeitungAnrufmonitor->setToolTip(QStringLiteral(
+        "Die Anrufe meldet der Router (IP-Anschluss).\nSein Anrufmonitor wird an einem Telefon\n"
+        "am Router mit #96*5* eingeschaltet."));
+    connect(LeitungAnrufmonitor, &QRadioButton::toggled, this, &TDlgParameter::LeitungArtClick);
+    auto* adresseLabel = NewLabel("Label7", QStringLiteral("Adresse"), leitung);
+    LeitungAdresse = new QLineEdit(leitung);
+    LeitungAdresse->setObjectName(QStringLiteral("LeitungAdresse"));
+    LeitungAdresse->setMaxLength(255);
+    LeitungAdresse->setToolTip(
+        QStringLiteral("Name oder IP-Adresse des Routers,\nz. B. fritz.box oder 192.168.178.1"));
+    adresseLabel->setBuddy(LeitungAdresse);
+    auto* portLabel = NewLabel("Label8", QStringLiteral("Port"), leitung);
+    LeitungPort = new QSpinBox(leitung);
+    LeitungPort->setObjectName(QStringLiteral("LeitungPort"));
+    LeitungPort->setRange(1, 65535);
+    LeitungPort->setToolTip(QStringLiteral("TCP-Port des Anrufmonitors\n(meist 1012)"));
+    portLabel->setBuddy(LeitungPort);
+    auto* hinweis = NewLabel("Label9",
+                             QStringLiteral("Ein Wechsel der Leitung gilt ab dem nächsten Start von "
+                                            "CallBeacon; Adresse und Port gelten sofort."),
+                             leitung);
+    hinweis->setWordWrap(true);
+
+    auto* router = new QGridLayout;
+    router->setContentsMargins(24, 0, 0, 0);
+    router->addWidget(adresseLabel, 0, 0);
+    router->addWidget(LeitungAdresse, 0, 1);
+    router->addWidget(portLabel, 1, 0);
+    router->addWidget(LeitungPort, 1, 1, Qt::AlignLeft);
+    router->setColumnStretch(2, 1);
+    auto* layout = new QVBoxLayout(leitung);
+    layout->setContentsMargins(12, 10, 12, 8);
+    layout->addWidget(LeitungCapi);
+    layout->addWidget(LeitungAnrufmonitor);
+    layout->addLayout(router);
+    layout->addStretch();
+    layout->addWidget(hinweis);
+    setTabOrder(LeitungCapi, LeitungAnrufmonitor);
+    setTabOrder(LeitungAnrufmonitor, LeitungAdresse);
+    setTabOrder(LeitungAdresse, LeitungPort);
+    TabControl->addTab(leitung, QStringLiteral("Leitung"));
+}
+
+void TDlgParameter::LeitungArtClick() {
+    const bool router = LeitungAnrufmonitor->isChecked();
+    LeitungAdresse->setEnabled(router);
+    LeitungPort->setEnabled(router);
 }
 
 void TDlgParameter::FormCreate() {
@@ -304,6 +365,10 @@ void TDlgParameter::FormCreate() {
     }
     // toggled only fires on a change, so an unchecked box must set the rows itself.
     Cb_AlleNummernZeigenClick();
+    (UseRouterCallMonitor() ? LeitungAnrufmonitor : LeitungCapi)->setChecked(true);
+    LeitungAdresse->setText(QString::fromStdString(sLeitungAdresse));
+    LeitungPort->setValue(iLeitungPort >= 1 && iLeitungPort <= 65535 ? iLeitungPort : 1012);
+    LeitungArtClick();
     UpdateUsageBars();
 }
 
@@ -371,6 +436,9 @@ void TDlgParameter::BtnOkClick() {
         std::memset(aszNr[i], 0, sizeof aszNr[i]);
         std::memcpy(aszNr[i], text.constData(), static_cast<size_t>(text.size()));
     }
+    sLeitungArt = LeitungAnrufmonitor->isChecked() ? "Anrufmonitor" : "CAPI";
+    sLeitungAdresse = LeitungAdresse->text().trimmed().toStdString();
+    iLeitungPort = LeitungPort->value();
     // The entry is written at once: unlike the settings it lives outside the program.
     const bool bAutostart = BeimAnmeldenStarten->isChecked();
     if (bAutostart != cb::AutostartEnabled() &&

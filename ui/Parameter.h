@@ -8,6 +8,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QRadioButton;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
@@ -36,6 +37,7 @@ public:
     void BtnAbbruchClick();
     void BtnReorgClick();
     void Cb_AlleNummernZeigenClick();
+    void LeitungArtClick();
 
     // The form's controls, named as the settings they show.
     QTabWidget* TabControl;
@@ -66,6 +68,11 @@ public:
     QCheckBox* Cb_AlleNummernZeigen;
     QCheckBox* ShowNr[10];
     QLineEdit* Nr[10];
+    // Page "Leitung": where the calls come from ([Leitung] Art, Adresse, Port)
+    QRadioButton* LeitungCapi;
+    QRadioButton* LeitungAnrufmonitor;
+    QLineEdit* LeitungAdresse;
+    QSpinBox* LeitungPort;
     // Below the pages
     QPushButton* BtnAbbruch;
     QPushButton* BtnOk;
@@ -76,5 +83,6 @@ protected:
 
 private:
     void BuildPages();
+    void BuildLinePage();
     void FormCreate();
 };
