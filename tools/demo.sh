@@ -3,7 +3,15 @@
 # The demo: installs what is missing, builds, prepares demo-data/ (the real area-code
 # directory, an empty call log, a small phone book), starts the simulated ISDN line and the
 # program, and rings a few calls. Stop it with "Beenden" in the tray menu or Ctrl+C here.
+#   tools/demo.sh [--isdn]        on a simulated ISDN line (CAPI), the default
+#   tools/demo.sh --call-monitor  on a simulated router's call monitor (an IP line)
 set -euo pipefail
+line_kind=isdn
+case "${1:-}" in
+  ""|--isdn) ;;
+  --call-monitor) line_kind=call-monitor ;;
+  *) echo "usage: tools/demo.sh [--isdn | --call-monitor]" >&2; exit 2 ;;
+esac
 cd "$(dirname "$0")/.."
 root=$PWD
 
@@ -43,13 +51,43 @@ hangup 0104 349A
 CALLS
 }
 
+# The same calls from a router's call monitor: decimal connection ids, numbers as the
+# router writes them (with their leading 0).
+monitor_script() {
+  script | sed -E 's/^(ring|hangup) 010([0-9])/\1 \2/; s/^(ring [0-9]+ [0-9]+) ([1-9][0-9]*)$/\1 0\2/'
+}
+
 cleanup() { kill "$line_pid" 2>/dev/null || true; }
-script | build/callbeacon-line --port "$port" > "$data/line.log" &
+program=$root/build/callbeacon
+if [ "$line_kind" = call-monitor ]; then
+  monitor_script | build/callbeacon-line --call-monitor --port "$port" > "$data/line.log" &
+  # A copy of its own keeps the demo's line settings in demo-data/callbeacon.INI.
+  cp build/callbeacon "$data/callbeacon"
+  program=$data/callbeacon
+  python3 - "$data/callbeacon.INI" "$port" <<'INI'
+import sys
+path, port = sys.argv[1], sys.argv[2]
+try:
+    lines = open(path, encoding="latin-1").read().splitlines()
+except FileNotFoundError:
+    lines = []
+out, skip = [], False
+for line in lines:
+    if line.strip().startswith("["):
+        skip = line.strip().lower() == "[leitung]"
+    if not skip:
+        out.append(line)
+out += ["[Leitung]", "Art=Anrufmonitor", "Adresse=127.0.0.1", "Port=" + port]
+open(path, "w", encoding="latin-1").write("\n".join(out) + "\n")
+INI
+else
+  script | build/callbeacon-line --port "$port" > "$data/line.log" &
+fi
 line_pid=$!
 trap cleanup EXIT
 
 # Announcements, should the settings turn on the server, stay on this machine.
-run=(env HOME="$data/home" CALLBEACON_BROADCAST=127.255.255.255 "$root/build/callbeacon")
+run=(env HOME="$data/home" CALLBEACON_BROADCAST=127.255.255.255 "$program")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No desktop found: running on a virtual display; screenshots go to demo-data/screen.png."
   (cd "$data" && xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
