@@ -105,7 +105,7 @@ int main(int argc, char* argv[]) {
         std::filesystem::path(SettingsFilePath()).parent_path().string();
     cb::EnsureFolder(settingsFolder);
     // Autostart and a start from the menu must not make two monitors on one line.
-    cb::CInstanceLock instanceLock(settingsFolder);
+    cb::CInstanceLock instanceLock(settingsFolder, SettingsFilePath());
     if (instanceLock.TryLock() == cb::CInstanceLock::Result::HeldByAnother) {
         const QString text = QStringLiteral("CallBeacon läuft bereits.");
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "InstanceLock.h"
 
+#include <QCryptographicHash>
 #include <QString>
 
 #include <cstdlib>
@@ -8,14 +9,18 @@
 
 namespace cb {
 
-CInstanceLock::CInstanceLock(const std::string& fallbackFolder) {
+CInstanceLock::CInstanceLock(const std::string& fallbackFolder, const std::string& settingsFile) {
     namespace fs = std::filesystem;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::error_code ec;
     const fs::path folder = runtime && runtime[0] == '/' && fs::is_directory(runtime, ec)
                                 ? fs::path(runtime)
                                 : fs::path(fallbackFolder);
-    sPath = (folder / "callbeacon.lock").string();
+    const QByteArray key = QCryptographicHash::hash(QByteArray::fromStdString(settingsFile),
+                                                    QCryptographicHash::Sha1)
+                               .toHex()
+                               .left(12);
+    sPath = (folder / ("callbeacon-" + key.toStdString() + ".lock")).string();
     pLock = std::make_unique<QLockFile>(QString::fromStdString(sPath));
     // A running monitor holds the lock for days: never take it over by age, only when the
     // process that wrote it is gone.

@@ -149,11 +149,15 @@ TEST_F(UserPathsTest, AutostartEntryIsWrittenQuotedAndRemoved) {
 
 TEST_F(UserPathsTest, OneInstanceLockPerUserAndStaleLocksAreTakenOver) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", root.string());
-    cb::CInstanceLock first((root / "cfg").string());
-    EXPECT_EQ(first.Path(), (root / "callbeacon.lock").string());
+    const std::string ini = (root / "cfg/callbeacon.INI").string();
+    cb::CInstanceLock first((root / "cfg").string(), ini);
+    EXPECT_EQ(fs::path(first.Path()).parent_path(), root);
     ASSERT_EQ(first.TryLock(), cb::CInstanceLock::Result::Acquired);
-    cb::CInstanceLock second((root / "cfg").string());
+    cb::CInstanceLock second((root / "cfg").string(), ini);
     EXPECT_EQ(second.TryLock(), cb::CInstanceLock::Result::HeldByAnother);
+    // A portable copy with settings of its own is another monitor and may run beside it.
+    cb::CInstanceLock portable((root / "cfg").string(), (root / "usb/callbeacon.INI").string());
+    EXPECT_EQ(portable.TryLock(), cb::CInstanceLock::Result::Acquired);
     // Held for a long time is still held (the monitor runs for days).
     struct timespec old[2] = {{1000000, 0}, {1000000, 0}};
     utimensat(AT_FDCWD, first.Path().c_str(), old, 0);
@@ -162,13 +166,13 @@ TEST_F(UserPathsTest, OneInstanceLockPerUserAndStaleLocksAreTakenOver) {
     // Without a runtime folder the lock goes into the settings folder.
     ScopedEnv none("XDG_RUNTIME_DIR", "");
     fs::create_directories(root / "cfg");
-    cb::CInstanceLock fallback((root / "cfg").string());
-    EXPECT_EQ(fallback.Path(), (root / "cfg/callbeacon.lock").string());
+    cb::CInstanceLock fallback((root / "cfg").string(), ini);
+    EXPECT_EQ(fs::path(fallback.Path()).parent_path(), root / "cfg");
 
     // A lock left by a process that died is taken over.
     const pid_t child = fork();
     if (child == 0) {
-        cb::CInstanceLock dying((root / "cfg").string());
+        cb::CInstanceLock dying((root / "cfg").string(), ini);
         _exit(dying.TryLock() == cb::CInstanceLock::Result::Acquired ? 0 : 1);
     }
     int status = 0;
