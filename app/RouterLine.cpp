@@ -80,7 +80,11 @@ void TRouterLine::Connect() {
     if (sHost.isEmpty()) {
         // No address: nothing to try, but the state shows it and later attempts repeat it.
         QMetaObject::invokeMethod(
-            this, [this] { Failed(QStringLiteral("keine Adresse eingestellt")); }, Qt::QueuedConnection);
+            this,
+            [this, socket] {
+                if (socket == pSocket) Failed(QStringLiteral("keine Adresse eingestellt"));
+            },
+            Qt::QueuedConnection);
         return;
     }
     socket->connectToHost(sHost, wPort);

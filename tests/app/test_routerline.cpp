@@ -157,6 +157,16 @@ TEST_F(RouterLine, UnreachableMonitorIsLostUntilANewAddressAnswers) {
     EXPECT_FALSE(router.WaitForConnections(2, 300));
 }
 
+TEST_F(RouterLine, EmptyAddressIsALostLineNotASilentOne) {
+    TRouterLine line;
+    Watch(line);
+    line.Start(QStringLiteral("  "), 0);
+    ASSERT_TRUE(Until([&] { return !states.empty(); }, 2000));
+    EXPECT_EQ(states[0].first, TCapiLine::State::Lost);
+    EXPECT_EQ(states[0].second, "keine Adresse eingestellt");
+    EXPECT_EQ(line.Target(), ":1012"); // an impossible port means the usual one
+}
+
 TEST_F(RouterLine, OverlappingCallsAreLoggedShownAndTheAnsweredOneMarked) {
     TMainWindow window("/nonexistent/libcapi20.so.3");
     window.FormCreate();
