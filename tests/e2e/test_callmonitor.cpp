@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <regex>
 
 namespace fs = std::filesystem;
 using cbtest::ChildProcess;
@@ -177,4 +179,48 @@ TEST_F(CallMonitorEndToEnd, CapiLineStaysUnused) {
     ASSERT_TRUE(WaitUntil([&] { return LogSize() == 1; }, 10000)) << Trace();
     EXPECT_EQ(app->StopWith(SIGTERM, 15000), 0);
     for (const std::string& l : capiLine.lines()) EXPECT_EQ(l.find("registered"), std::string::npos) << l;
+}
+
+namespace {
+
+// Reads from a connected socket until `lines` complete lines arrived or the time is up.
+std::string ReadLines(int fd, int lines, int timeoutMs) {
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::count(text.begin(), text.end(), '\n') < lines && std::chrono::steady_clock::now() < deadline) {
+        pollfd p {fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        char buf[1024];
+        const ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    return text;
+}
+
+} // namespace
+
+// What the simulated call monitor writes, as a router's call monitor writes it.
+TEST_F(CallMonitorEndToEnd, SimulatedMonitorWritesRouterLines) {
+    StartLine();
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_TRUE(line->WaitForLine("connected 1", 5000));
+    line->Send("ring 12 4711 0301234567\nhangup 12 349A\nring 3 4712 -\nhangup 3 3490\ndrop\n");
+    const std::string text = ReadLines(fd, 5, 5000);
+    close(fd);
+    // dd.mm.yy hh:mm:ss; then the fields.
+    const std::regex expected(
+        "\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d;RING;12;0301234567;4711;SIP0;\n"
+        "\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d;CONNECT;12;1;0301234567;\n"
+        "\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d;DISCONNECT;12;\\d+;\n"
+        "\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d;RING;3;;4712;SIP0;\n"
+        "\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d;DISCONNECT;3;0;\n");
+    EXPECT_TRUE(std::regex_match(text, expected)) << text;
+    EXPECT_TRUE(line->WaitForLine("dropped 1", 5000));
+    EXPECT_TRUE(line->WaitForLine("sent CONNECT id=12", 100));
 }
