@@ -14,6 +14,7 @@
 #include "ui/Editor.h"
 #include "ui/ListLineModel.h"
 #include "ui/ListLines.h"
+#include "ui/ListSpot.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -117,9 +118,11 @@ void TDlgAnrufer::FormCreate() {
 }
 
 void TDlgAnrufer::FillListe() {
+    // The lines the user worked on stay selected and in view; at first the newest call is.
+    const TListSpot spot = RememberSpot(Liste);
     Model->SetLines(QStringList());
     Model->SetLines(BuildAnruferLines(bShowDeleted));
-    Liste->scrollToTop();
+    RestoreSpot(Liste, spot);
 }
 
 bool TDlgAnrufer::eventFilter(QObject* watched, QEvent* event) {

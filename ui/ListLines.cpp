@@ -63,7 +63,7 @@ std::string AnruferLine(int64_t zeit, bool deleted, const tAnruf& names, std::st
     if (!localtime_r(&t, &tm)) tm = std::tm{};
     char head[64];
     std::snprintf(head, sizeof head, "%2.2d.%2.2d.%d\t%2.2d:%2.2d%s\t", tm.tm_mday, tm.tm_mon + 1,
-                  tm.tm_year + 1900, tm.tm_hour, tm.tm_min, deleted ? "   *" : "");
+                  tm.tm_year + 1900, tm.tm_hour, tm.tm_min, deleted ? kDeletedMarker : "");
     std::string line = head;
     line.reserve(line.size() + names.sVorname.size() + names.sName.size() +
                  names.sGerufener.size() + anrufer.size() + gerufener.size() + 24);
@@ -87,11 +87,14 @@ std::string AnruferLine(int64_t zeit, bool deleted, const tAnruf& names, std::st
 
 std::string TeilnehmerLine(std::string_view name, std::string_view vorname,
                            std::string_view strasse, std::string_view plz, std::string_view ort,
-                           std::string_view telefon, int64_t recNo) {
+                           std::string_view telefon, int64_t recNo, bool deleted) {
     std::string line;
     line.reserve(name.size() + vorname.size() + strasse.size() + plz.size() + ort.size() +
-                 telefon.size() + 16);
-    for (std::string_view field : {name, vorname, strasse, plz, ort, telefon}) {
+                 telefon.size() + 20);
+    AppendField(line, name);
+    if (deleted) line += kDeletedMarker;
+    line.push_back('\t');
+    for (std::string_view field : {vorname, strasse, plz, ort, telefon}) {
         AppendField(line, field);
         line.push_back('\t');
     }
@@ -145,7 +148,8 @@ std::vector<std::string> BuildTeilnehmerLines(bool showDeleted) {
         if (state == 0 && !showDeleted) continue;
         lines.push_back(TeilnehmerLine(table.GetField("NAME"), table.GetField("VORNAME"),
                                        table.GetField("STRASSE"), table.GetField("PLZORT"),
-                                       table.GetField("ORT"), table.GetField("TELEFON"), n));
+                                       table.GetField("ORT"), table.GetField("TELEFON"), n,
+                                       state == 0));
     }
     table.Close();
     return lines;

@@ -23,10 +23,14 @@ int64_t LastTabNumber(std::string_view line);
 std::string AnruferLine(int64_t zeit, bool deleted, const tAnruf& names, std::string_view ang,
                         std::string_view anrufer, std::string_view gerufener, int64_t recNo);
 
-// Phone-book line: NAME, VORNAME, STRASSE, PLZORT, ORT, TELEFON, record number.
+// Phone-book line: NAME (+ deleted marker), VORNAME, STRASSE, PLZORT, ORT, TELEFON, record
+// number.
 std::string TeilnehmerLine(std::string_view name, std::string_view vorname,
                            std::string_view strasse, std::string_view plz, std::string_view ort,
-                           std::string_view telefon, int64_t recNo);
+                           std::string_view telefon, int64_t recNo, bool deleted = false);
+
+// Ends the time of a deleted call and the name of a deleted entry.
+inline constexpr const char* kDeletedMarker = "   *";
 
 // ZEIT column text as seconds since 1970 (leading blanks, sign, digits; anything else 0).
 int64_t ParseZeit(std::string_view text);

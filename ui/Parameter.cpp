@@ -49,7 +49,9 @@ QProgressBar* NewUsageBar(const char* name, QWidget* parent) {
     auto* bar = new QProgressBar(parent);
     bar->setObjectName(QLatin1String(name));
     bar->setFixedSize(268, 16);
-    bar->setTextVisible(false);
+    // The share as a number too: a bar alone is hard to read at a few per cent.
+    bar->setTextVisible(true);
+    bar->setFormat(QStringLiteral("%p %"));
     bar->setRange(0, 1);
     bar->setValue(0);
     return bar;

@@ -12,6 +12,7 @@
 #include "ui/Editor.h"
 #include "ui/ListLineModel.h"
 #include "ui/ListLines.h"
+#include "ui/ListSpot.h"
 #include "ui/TableString.h"
 
 #include <QAction>
@@ -48,7 +49,15 @@ void SortTeilnehmerLines(QStringList& lines) {
     collator.setNumericMode(false);
     std::vector<QCollatorSortKey> keys;
     keys.reserve(size_t(lines.size()));
-    for (const QString& line : lines) keys.push_back(collator.sortKey(line));
+    const QLatin1String marker(kDeletedMarker);
+    for (const QString& line : lines) {
+        // The deleted marker does not move an entry away from its name.
+        const qsizetype mark = line.indexOf(QLatin1Char('\t')) - marker.size();
+        if (mark >= 0 && QStringView(line).sliced(mark, marker.size()) == marker)
+            keys.push_back(collator.sortKey(QString(line).remove(mark, marker.size())));
+        else
+            keys.push_back(collator.sortKey(line));
+    }
     std::vector<qsizetype> order(size_t(lines.size()));
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) {
@@ -131,6 +140,14 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
     connect(Liste, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu->popup(Liste->viewport()->mapToGlobal(pos));
     });
+    // Type-ahead searches the column of the focused cell: keep the focus in "Name", wherever
+    // the user clicked, so that typing finds entries by name.
+    connect(Liste->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && current.column() != 0)
+                    Liste->selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
+                                                             QItemSelectionModel::NoUpdate);
+            });
 
     // Key preview: the form sees Delete and F1 before the focused control.
     installEventFilter(this);
@@ -146,7 +163,12 @@ void TDlgTeilnehmer::FormCreate() {
     FillListe();
 }
 
-void TDlgTeilnehmer::FillListe() {
+void TDlgTeilnehmer::FillListe() { FillListe(-1); }
+
+void TDlgTeilnehmer::FillListe(int64_t written) {
+    // The entry the user worked on (or just wrote) stays selected and in view; at first the
+    // top entry is.
+    const TListSpot spot = RememberSpot(Liste);
     Model->SetLines(QStringList());
     const std::vector<std::string> raw = BuildTeilnehmerLines(bShowDeleted);
     QStringList lines;
@@ -155,7 +177,7 @@ void TDlgTeilnehmer::FillListe() {
         lines.push_back(FromTable(line));
     SortTeilnehmerLines(lines);
     Model->SetLines(std::move(lines));
-    Liste->scrollToTop();
+    RestoreSpot(Liste, spot, written);
 }
 
 bool TDlgTeilnehmer::eventFilter(QObject* watched, QEvent* event) {
@@ -187,8 +209,8 @@ void TDlgTeilnehmer::EditRecord(tAnruf& anruf) {
     editor.exec();
     editor.GetRecord(anruf);
     if (anruf.bOk) {
-        SaveEntry(anruf);
-        FillListe();
+        SaveEntry(anruf); // gives a new entry its record number
+        FillListe(anruf.iRecNo == kNoRecord ? -1 : anruf.iRecNo);
     }
 }
 

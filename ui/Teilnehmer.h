@@ -35,6 +35,8 @@ protected:
 
 private:
     void FormCreate();
+    // Rebuilds the list with the entry `written` (a record number, -1 for none) selected.
+    void FillListe(int64_t written);
     bool FormKeyDown(int key);
     int SelectedRow() const;
     void EditRecord(tAnruf& anruf);

@@ -5,4 +5,5 @@ list(APPEND CB_UI_SOURCES
   Teilnehmer.cpp Teilnehmer.h
   Editor.cpp Editor.h
   ListLines.cpp ListLines.h
+  ListSpot.cpp ListSpot.h
   ListLineModel.cpp ListLineModel.h)

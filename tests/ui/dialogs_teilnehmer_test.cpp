@@ -36,8 +36,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&*dlg));
         view = dlg->List();
     }
-    void Click(int row) {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+    void Click(int row, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, mods,
                           view->visualRect(view->model()->index(row, 0)).center());
     }
     int RowOf(const std::string& name) {
@@ -97,8 +97,9 @@ TEST_F(TeilnehmerTest, DeleteKeyThenShowDeletedAndAktivieren) {
 
     ToggleShowDeleted();
     EXPECT_TRUE(Button("BtnUndelete")->isEnabled());
-    // Deleted entries look like the others.
-    EXPECT_EQ(dlgtest::Lines(view)[1], "Berg\tEva\t\t\t\t0306\t1");
+    // Deleted entries carry the marker the history uses, in their place by name.
+    EXPECT_EQ(dlgtest::Lines(view)[1], "Berg   *\tEva\t\t\t\t0306\t1");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Abel|Tom", "Berg   *|Eva", "Cramer|"}));
     Click(1);
     QTest::mouseClick(Button("BtnUndelete"), Qt::LeftButton);
     EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 1);
@@ -106,6 +107,8 @@ TEST_F(TeilnehmerTest, DeleteKeyThenShowDeletedAndAktivieren) {
     EXPECT_EQ(view->model()->rowCount(), 3);
 
     // The button deletes too; without a selection nothing happens.
+    Click(1, Qt::ControlModifier);
+    ASSERT_FALSE(view->selectionModel()->hasSelection());
     QTest::mouseClick(Button("BtnLoeschen"), Qt::LeftButton);
     EXPECT_EQ(view->model()->rowCount(), 3);
     Click(0);
@@ -125,7 +128,7 @@ TEST_F(TeilnehmerTest, EditingADeletedEntryWithOkMakesItActive) {
     const std::string before = cbtest::ReadWholeFile("Adressen.dbf");
 
     // Abbruch first: it stays deleted and the file is untouched.
-    Click(RowOf("Berg"));
+    Click(RowOf("Berg   *"));
     dlgtest::ModalAction modal1([](QWidget* w) {
         dlgtest::Type(w->findChild<QLineEdit*>("Ort"), QStringLiteral("xx"));
         QTest::keyClick(w, Qt::Key_Escape);
@@ -134,7 +137,7 @@ TEST_F(TeilnehmerTest, EditingADeletedEntryWithOkMakesItActive) {
     EXPECT_EQ(cbtest::ReadWholeFile("Adressen.dbf"), before);
     EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 0);
 
-    Click(RowOf("Berg"));
+    Click(RowOf("Berg   *"));
     std::string ort, title;
     dlgtest::ModalAction modal2([&](QWidget* w) {
         title = w->windowTitle().toStdString();

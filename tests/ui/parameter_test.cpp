@@ -224,7 +224,9 @@ TEST_F(ParameterTest, UsageBarsShowTheShareOfDeletedRecords) {
     EXPECT_EQ(dlg.Adressen->value(), 3);
     EXPECT_EQ(dlg.Anrufe->maximum(), 4);
     EXPECT_EQ(dlg.Anrufe->value(), 1);
-    EXPECT_FALSE(dlg.Adressen->isTextVisible());
+    EXPECT_TRUE(dlg.Adressen->isTextVisible());
+    EXPECT_EQ(dlg.Adressen->text(), QStringLiteral("30 %"));
+    EXPECT_EQ(dlg.Anrufe->text(), QStringLiteral("25 %"));
 }
 
 TEST_F(ParameterTest, MissingOrEmptyTablesGiveEmptyBarsNotBusyOnes) {
@@ -239,6 +241,7 @@ TEST_F(ParameterTest, MissingOrEmptyTablesGiveEmptyBarsNotBusyOnes) {
     TDlgParameter dlg(nullptr);
     EXPECT_GT(dlg.Adressen->maximum(), dlg.Adressen->minimum());
     EXPECT_EQ(dlg.Adressen->value(), 0);
+    EXPECT_EQ(dlg.Adressen->text(), QStringLiteral("0 %"));
 }
 
 TEST_F(ParameterTest, CallLogBeyondSixteenBitsGetsItsTrueShare) {
@@ -247,6 +250,7 @@ TEST_F(ParameterTest, CallLogBeyondSixteenBitsGetsItsTrueShare) {
     TDlgParameter dlg(nullptr);
     EXPECT_EQ(dlg.Anrufe->maximum(), 40000);
     EXPECT_EQ(dlg.Anrufe->value(), 13334);
+    EXPECT_EQ(dlg.Anrufe->text(), QStringLiteral("33 %"));
 }
 
 TEST_F(ParameterTest, BereinigenPacksBothTablesAndEmptiesTheBars) {
