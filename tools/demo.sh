@@ -26,7 +26,11 @@ cp build/Avon.dbf "$data/Avon.dbf"
 build/callbeacon-demo-data "$data"
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-printf 'TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 %s\n' "$port" > "$data/home/.capi20rc"
+if [ "$line_kind" = isdn ]; then
+  printf 'TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 %s\n' "$port" > "$data/home/.capi20rc"
+else
+  printf 'TRACELEVEL 0\n' > "$data/home/.capi20rc" # no ISDN line: CAPI finds none
+fi
 
 # The calls: a known caller (Berlin), an unknown caller from München, a call without
 # number, and a call another telephone answers (marked "J" in the call log).
