@@ -21,11 +21,7 @@ struct TCapiLine::Attempt {
     void Run() {
         unsigned id = 0;
         rc = installed ? installed() : CapiBase::kErrNotInstalled;
-#ifdef _WIN32
-        if (rc == 0) rc = registerApp(3072, 2, 7, 2048, &id);
-#else
-        if (rc == 0) rc = registerApp(2, 7, 2048, &id);
-#endif
+        if (rc == 0) rc = CapiBase::Register(registerApp, &id);
         applId = id;
         done.store(true, std::memory_order_release);
     }

@@ -4,9 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#ifndef _WIN32
 struct timeval;
-#endif
 
 // Filled once at start-up, read by the info dialog.
 extern bool bCapiActive;            // true once start-up found a usable CAPI library
@@ -17,11 +15,8 @@ extern char szCapiVersion[44];      // e.g. "2.00 / 0.05"; empty without CAPI
 // none. Exactly one exists, owned by the main window.
 class CapiBase {
 public:
-#ifdef _WIN32
-    static constexpr const char* kDefaultLibrary = "capi2032.dll";
-#else
-    static constexpr const char* kDefaultLibrary = "libcapi20.so.3";
-#endif
+    // The driver library of the platform: capi2032.dll on Windows, libcapi20.so.3 elsewhere.
+    static const char* const kDefaultLibrary;
     // libcapi20 reads this many bytes from every message pointer, whatever the message length.
     static constexpr size_t kSendBufferSize = 2176;
     // A received message lives in a buffer of this size (our registration's B3 block length
@@ -58,8 +53,9 @@ public:
     using FnGetSerialNumber = unsigned char* (*)(unsigned controller, unsigned char* buf);
     using FnGetProfile = unsigned (*)(unsigned controller, unsigned char* buf);
     using FnInstalled = unsigned (*)();
-    using FnFileno = int (*)(unsigned applId);
 #endif
+    // libcapi20's descriptor of a registration; the Windows DLL has none (stays null there).
+    using FnFileno = int (*)(unsigned applId);
 
     // Loads the library and binds the ten entry points. Missing library, missing name or no
     // reachable CAPI device leave bAvailable false; nothing is reported. A library that loaded
@@ -85,10 +81,10 @@ public:
     // The descriptor that becomes readable when a message waits, or -1 where the library
     // does not tell (then the queue is polled).
     int Fileno() const;
-    // One registration attempt: device check, then CAPI_REGISTER. May block for as long as
-    // the line takes to answer, so the caller runs it away from the GUI thread; touches no
-    // member. 0 and the application id, or the CAPI error.
-    unsigned TryRegister(uint32_t* applId) const;
+    // CAPI_REGISTER through the given entry point with this program's sizes: 0 and the id, or
+    // the CAPI error. May block for as long as the line takes to answer; it touches no object,
+    // so a thread of its own can run it with a copy of the entry point.
+    static unsigned Register(FnRegister registerApp, unsigned* applId);
 
     bool bLoaded = false;     // library and entry points present, device or not
     bool bAvailable = false;
@@ -106,9 +102,7 @@ public:
     FnGetSerialNumber CAPI_GET_SERIAL_NUMBER = nullptr;
     FnGetProfile CAPI_GET_PROFILE = nullptr;
     FnInstalled CAPI_INSTALLED = nullptr;
-#ifndef _WIN32
     FnFileno CAPI_FILENO = nullptr; // optional: not every library has it
-#endif
 
 private:
     void Unload();
@@ -118,7 +112,7 @@ private:
 // program must quit; the error box ("CAPI Register" / "CAPI PutMessage") has then been shown.
 // True otherwise, also when there is no CAPI at all (silently).
 bool CapiStartUp(CapiBase& capi);
-// Completes a registration won by TryRegister (a line that came back): keeps the id, reads
+// Completes a registration won by Register (a line that came back): keeps the id, reads
 // the manufacturer and version texts, sends LISTEN_REQ. 0, or the CAPI error of the listen
 // request (the registration is then released again). Shows no box.
 unsigned CapiAdoptRegistration(CapiBase& capi, uint32_t applId);
