@@ -44,6 +44,14 @@ std::vector<std::string> MailBroadcastTargets();
 std::vector<std::string> SetMailBroadcastAddresses(const std::string& commaSeparated);
 #endif
 
+#ifdef _WIN32
+using MailSlotHandle = void*; // mailslot handle
+inline constexpr MailSlotHandle kNoMailSlot = nullptr;
+#else
+using MailSlotHandle = int; // socket
+inline constexpr MailSlotHandle kNoMailSlot = -1;
+#endif
+
 // Sender.
 class TMailServer {
 public:
@@ -64,18 +72,15 @@ public:
 
     std::string sSlotName;
     int32_t iRetryDelay = 200;
-#ifdef _WIN32
-    void* hSlot = nullptr; // mailslot file handle; null when not open
-#else
-    int hSlot = -1; // socket; -1 when not open
+    MailSlotHandle hSlot = kNoMailSlot; // kNoMailSlot when not open
 
 private:
+    // The socket stand-in's own: one send to every target, the port, and the tag.
     bool SendOnce(const char* datagram, size_t size);
 
     uint16_t iPort = 0;
     uint32_t dwSenderId = 0;
     uint32_t dwSendCount = 0;
-#endif
 };
 
 // Receiver.
@@ -98,16 +103,14 @@ public:
     bool ReadMessage(char* buffer, uint32_t size, uint32_t* pdwRead = nullptr);
 
     std::string sSlotName;
-#ifdef _WIN32
-    void* hSlot = nullptr; // mailslot handle; null when none
-#else
-    int hSlot = -1; // socket; -1 when none
+    MailSlotHandle hSlot = kNoMailSlot; // kNoMailSlot when none
 
 private:
+    // The socket stand-in's own: the tags of recent sends, so that copies arriving over
+    // several interfaces are taken once.
     bool SeenBefore(uint64_t tag);
 
-    std::array<uint64_t, 32> aRecentTags{};
+    std::array<uint64_t, 32> aRecentTags {};
     size_t iRecentCount = 0;
     size_t iRecentNext = 0;
-#endif
 };
