@@ -211,7 +211,9 @@ void TCallMonitor::CAPITimerTick(ICallView& view, ICapiPort* capi) {
 
     const uint8_t* msg = nullptr;
     if (const unsigned rc = capi->GetMessage(&msg); rc != 0 || !msg) {
-        if (rc != 0 && rc != CapiBase::kErrQueueEmpty) capi->LineFailed(rc);
+        // Any other failure of a get leaves the line unusable (and its descriptor readable):
+        // it counts as a lost line, never as something to try again at once.
+        if (rc != 0 && rc != CapiBase::kErrQueueEmpty) capi->LineFailed(CapiBase::kErrOsResource);
         return;
     }
     // Copy first: nested ticks run while a pop-up is open and take further messages.
