@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Screenshots of the settings dialog's four pages and of the Info dialog, for the docs:
+// Screenshots of every page of the settings dialog and of the Info dialog, for the docs:
 //   param-shot OUTPUT_DIR
 // Runs in a scratch folder with small sample tables, sample numbers and sample driver texts.
 #include "app/Settings.h"
@@ -77,10 +77,11 @@ int main(int argc, char** argv) {
     bool ok = true;
     {
         TDlgParameter dlg(nullptr);
-        const char* pages[] = {"anrufer", "fenster", "datenbank", "msn"};
-        for (int i = 0; i < 4; ++i) {
+        // One picture per page, named after its caption.
+        for (int i = 0; i < dlg.TabControl->count(); ++i) {
             dlg.TabControl->setCurrentIndex(i);
-            ok = Save(&dlg, out + QStringLiteral("/parameter-%1.png").arg(QLatin1String(pages[i]))) && ok;
+            const QString page = dlg.TabControl->tabText(i).remove(QLatin1Char('&')).toLower();
+            ok = Save(&dlg, out + QStringLiteral("/parameter-%1.png").arg(page)) && ok;
         }
     }
     {
