@@ -8,24 +8,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <variant>
 #include <vector>
 
-int32_t iSekunden = 10;
-bool bHistory = true;
-bool bAnruferAnzeigen = true;
-bool bBekannte = false;
-bool bBlinkend = false;
-bool bClient = false;
-bool bServer = false;
-std::string sBroadcast;
-std::string sKennwort;
-bool bPosSpeichern = false;
-bool bAlle = true;
-bool abZeige[10] = {};
-char aszNr[10][25] = {};
-std::string sLeitungArt = "CAPI";
-std::string sLeitungAdresse = "fritz.box";
-int32_t iLeitungPort = 1012;
+TSettings g_settings;
 bool bSettingsLoaded = false;
 
 namespace {
@@ -35,40 +21,59 @@ std::string& PathOverride() {
     return path;
 }
 
-enum class Kind { Integer, Flag, Number, Text };
+// A key whose field is one element of an array of the settings.
+struct FlagElement {
+    bool (TSettings::*array)[10];
+    int index;
+};
+struct NumberElement {
+    char (TSettings::*array)[10][25];
+    int index;
+};
 
-// One row per key, in the order of reading and writing.
+// One row per key, in the order of reading and writing; the defaults are the fields' own.
 struct Key {
     const char* section;
     std::string name;
-    Kind kind;
-    void* value;
-    int iDefault; // integer default, or the flag default as 0/1
-    const char* szDefault = ""; // text default
+    std::variant<int32_t TSettings::*, bool TSettings::*, std::string TSettings::*, FlagElement,
+                 NumberElement>
+        field;
 };
 
-std::vector<Key> KeyTable() {
-    std::vector<Key> keys = {
-        {"Anruf", "Sekunden", Kind::Integer, &iSekunden, 10},
-        {"Anruf", "History", Kind::Flag, &bHistory, 1},
-        {"Anruf", "AnruferAnzeigen", Kind::Flag, &bAnruferAnzeigen, 1},
-        {"Anruf", "Bekannte", Kind::Flag, &bBekannte, 0},
-        {"Anruf", "Blinkend", Kind::Flag, &bBlinkend, 0},
-        {"Netzwerk", "Client", Kind::Flag, &bClient, 0},
-        {"Netzwerk", "Server", Kind::Flag, &bServer, 0},
-        {"Netzwerk", "Broadcast", Kind::Text, &sBroadcast, 0},
-        {"Netzwerk", "Kennwort", Kind::Text, &sKennwort, 0},
-        {"Fenster", "PosSpeichern", Kind::Flag, &bPosSpeichern, 0},
-        {"MSN", "Alle", Kind::Flag, &bAlle, 1},
-    };
-    for (int i = 0; i < 10; ++i)
-        keys.push_back({"MSN", "Zeige" + std::to_string(i), Kind::Flag, &abZeige[i], 0});
-    for (int i = 0; i < 10; ++i)
-        keys.push_back({"MSN", "Nr" + std::to_string(i), Kind::Number, aszNr[i], 0});
-    keys.push_back({"Leitung", "Art", Kind::Text, &sLeitungArt, 0, "CAPI"});
-    keys.push_back({"Leitung", "Adresse", Kind::Text, &sLeitungAdresse, 0, "fritz.box"});
-    keys.push_back({"Leitung", "Port", Kind::Integer, &iLeitungPort, 1012});
+template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
+
+const std::vector<Key>& KeyTable() {
+    static const std::vector<Key> keys = [] {
+        std::vector<Key> table = {
+            {"Anruf", "Sekunden", &TSettings::iSekunden},
+            {"Anruf", "History", &TSettings::bHistory},
+            {"Anruf", "AnruferAnzeigen", &TSettings::bAnruferAnzeigen},
+            {"Anruf", "Bekannte", &TSettings::bBekannte},
+            {"Anruf", "Blinkend", &TSettings::bBlinkend},
+            {"Netzwerk", "Client", &TSettings::bClient},
+            {"Netzwerk", "Server", &TSettings::bServer},
+            {"Netzwerk", "Broadcast", &TSettings::sBroadcast},
+            {"Netzwerk", "Kennwort", &TSettings::sKennwort},
+            {"Fenster", "PosSpeichern", &TSettings::bPosSpeichern},
+            {"MSN", "Alle", &TSettings::bAlle},
+        };
+        for (int i = 0; i < 10; ++i)
+            table.push_back({"MSN", "Zeige" + std::to_string(i), FlagElement {&TSettings::abZeige, i}});
+        for (int i = 0; i < 10; ++i)
+            table.push_back({"MSN", "Nr" + std::to_string(i), NumberElement {&TSettings::aszNr, i}});
+        table.push_back({"Leitung", "Art", &TSettings::sLeitungArt});
+        table.push_back({"Leitung", "Adresse", &TSettings::sLeitungAdresse});
+        table.push_back({"Leitung", "Port", &TSettings::iLeitungPort});
+        return table;
+    }();
     return keys;
+}
+
+// The number buffer takes 24 characters and its terminator; a longer number is cut.
+void SetNumber(char (&buffer)[25], const std::string& text) {
+    std::memset(buffer, 0, sizeof buffer);
+    std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), 24));
 }
 
 } // namespace
@@ -81,40 +86,35 @@ std::string SettingsFilePath() {
 void SetSettingsFilePathOverride(const std::string& path) { PathOverride() = path; }
 
 void ResetSettings() {
-    for (const Key& key : KeyTable()) {
-        switch (key.kind) {
-        case Kind::Integer: *static_cast<int32_t*>(key.value) = key.iDefault; break;
-        case Kind::Flag: *static_cast<bool*>(key.value) = key.iDefault != 0; break;
-        case Kind::Number: std::memset(key.value, 0, 25); break;
-        case Kind::Text: *static_cast<std::string*>(key.value) = key.szDefault; break;
-        }
-    }
+    g_settings = TSettings {};
     bSettingsLoaded = false;
 }
 
 bool LoadSettings() {
     const cb::CIniFile ini(SettingsFilePath());
+    const TSettings defaults;
     for (const Key& key : KeyTable()) {
-        switch (key.kind) {
-        case Kind::Integer:
-            *static_cast<int32_t*>(key.value) = ini.ReadInteger(key.section, key.name, key.iDefault);
-            break;
-        case Kind::Flag:
-            *static_cast<bool*>(key.value) = ini.ReadInteger(key.section, key.name, key.iDefault) != 0;
-            break;
-        case Kind::Number: {
-            std::string text = ini.ReadString(key.section, key.name, std::string());
-            if (text.size() > 2047) text.resize(2047);
-            // The buffer takes 24 characters and its terminator; a longer number is cut.
-            char* buffer = static_cast<char*>(key.value);
-            std::memset(buffer, 0, 25);
-            std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), 24));
-            break;
-        }
-        case Kind::Text:
-            *static_cast<std::string*>(key.value) = ini.ReadString(key.section, key.name, key.szDefault);
-            break;
-        }
+        std::visit(Overloaded {
+                       [&](int32_t TSettings::*f) {
+                           g_settings.*f = ini.ReadInteger(key.section, key.name, defaults.*f);
+                       },
+                       [&](bool TSettings::*f) {
+                           g_settings.*f = ini.ReadInteger(key.section, key.name, defaults.*f) != 0;
+                       },
+                       [&](std::string TSettings::*f) {
+                           g_settings.*f = ini.ReadString(key.section, key.name, defaults.*f);
+                       },
+                       [&](FlagElement e) {
+                           (g_settings.*e.array)[e.index] =
+                               ini.ReadInteger(key.section, key.name, (defaults.*e.array)[e.index]) != 0;
+                       },
+                       [&](NumberElement e) {
+                           std::string text = ini.ReadString(key.section, key.name,
+                                                             (defaults.*e.array)[e.index]);
+                           SetNumber((g_settings.*e.array)[e.index], text);
+                       },
+                   },
+                   key.field);
     }
     bSettingsLoaded = true;
     return true;
@@ -124,22 +124,21 @@ bool SaveSettings() {
     if (!bSettingsLoaded) return true;
     cb::CIniFile ini(SettingsFilePath());
     for (const Key& key : KeyTable()) {
-        switch (key.kind) {
-        case Kind::Integer:
-            ini.WriteInteger(key.section, key.name, *static_cast<int32_t*>(key.value));
-            break;
-        case Kind::Flag:
-            ini.WriteBool(key.section, key.name, *static_cast<bool*>(key.value));
-            break;
-        case Kind::Number:
-            ini.WriteString(key.section, key.name,
-                            std::string(static_cast<const char*>(key.value),
-                                        strnlen(static_cast<const char*>(key.value), 25)));
-            break;
-        case Kind::Text:
-            ini.WriteString(key.section, key.name, *static_cast<const std::string*>(key.value));
-            break;
-        }
+        std::visit(Overloaded {
+                       [&](int32_t TSettings::*f) { ini.WriteInteger(key.section, key.name, g_settings.*f); },
+                       [&](bool TSettings::*f) { ini.WriteBool(key.section, key.name, g_settings.*f); },
+                       [&](std::string TSettings::*f) {
+                           ini.WriteString(key.section, key.name, g_settings.*f);
+                       },
+                       [&](FlagElement e) {
+                           ini.WriteBool(key.section, key.name, (g_settings.*e.array)[e.index]);
+                       },
+                       [&](NumberElement e) {
+                           const char* number = (g_settings.*e.array)[e.index];
+                           ini.WriteString(key.section, key.name, std::string(number, strnlen(number, 25)));
+                       },
+                   },
+                   key.field);
     }
     return true;
 }

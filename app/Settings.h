@@ -4,36 +4,57 @@
 #include <cstdint>
 #include <string>
 
-// Process-wide settings, one value per key of the settings file. Loaded once at start-up,
-// changed in memory only by the settings dialog, written once at shutdown.
+// Process-wide settings, one field per key of the settings file, each with its default.
+// Loaded once at start-up, changed in memory only by the settings dialog, written once at
+// shutdown.
+struct TSettings {
+    // [Anruf]
+    int32_t iSekunden = 10;          // Sekunden: seconds a live-call pop-up stays open
+    bool bHistory = true;            // History: calls go to the call log
+    bool bAnruferAnzeigen = true;    // AnruferAnzeigen: show the caller pop-up
+    bool bBekannte = false;          // Bekannte: pop-up only for callers in the phone book
+    bool bBlinkend = false;          // Blinkend: tray icon blinks instead of turning red
+    // [Netzwerk]
+    bool bClient = false;            // Client: receive calls from a network server
+    bool bServer = false;            // Server: announce calls to network clients
+    std::string sBroadcast;          // Broadcast: addresses the server sends to, comma-
+                                     // separated; empty means every interface that can
+    std::string sKennwort;           // Kennwort: shared key that signs and checks
+                                     // announcements; empty means unsigned, as before
+    // [Fenster]
+    bool bPosSpeichern = false;      // PosSpeichern: dialogs remember their placement
+    // [MSN]
+    bool bAlle = true;               // Alle: every called number is monitored
+    bool abZeige[10] = {};           // Zeige0..Zeige9: number i is monitored
+    char aszNr[10][25] = {};         // Nr0..Nr9: the called numbers, at most 24 characters
+    // [Leitung]
+    std::string sLeitungArt = "CAPI";           // Art: "CAPI" (an ISDN line) or
+                                                // "Anrufmonitor" (the router's call monitor)
+    std::string sLeitungAdresse = "fritz.box";  // Adresse: the router's name or address
+    int32_t iLeitungPort = 1012;                // Port: the call monitor's TCP port
+};
 
-// [Anruf]
-extern int32_t iSekunden;       // Sekunden: seconds a live-call pop-up stays open (10)
-extern bool bHistory;           // History: calls go to the call log (true)
-extern bool bAnruferAnzeigen;   // AnruferAnzeigen: show the caller pop-up (true)
-extern bool bBekannte;          // Bekannte: pop-up only for callers in the phone book (false)
-extern bool bBlinkend;          // Blinkend: tray icon blinks instead of turning red (false)
-// [Netzwerk]
-extern bool bClient;            // Client: receive calls from a network server (false)
-extern bool bServer;            // Server: announce calls to network clients (false)
-extern std::string sBroadcast;  // Broadcast: addresses the server sends to, comma-separated;
-                                // empty means every interface that can broadcast ("")
-extern std::string sKennwort;   // Kennwort: shared key that signs and checks announcements;
-                                // empty means unsigned announcements, as before ("")
-// [Fenster]
-extern bool bPosSpeichern;      // PosSpeichern: dialogs remember their placement (false)
-// [MSN]
-extern bool bAlle;              // Alle: every called number is monitored (true)
-extern bool abZeige[10];        // Zeige0..Zeige9: number i is monitored (false)
-extern char aszNr[10][25];      // Nr0..Nr9: the called numbers, at most 24 characters ("")
+extern TSettings g_settings;
 
-// [Leitung]
-extern std::string sLeitungArt;     // Art: "CAPI" (an ISDN line) or "Anrufmonitor" (the router's
-                                    // call monitor over TCP) ("CAPI")
-extern std::string sLeitungAdresse; // Adresse: the router's host name or address ("fritz.box")
-extern int32_t iLeitungPort;        // Port: the call monitor's TCP port (1012)
+// The fields under the names the rest of the program uses.
+inline int32_t& iSekunden = g_settings.iSekunden;
+inline bool& bHistory = g_settings.bHistory;
+inline bool& bAnruferAnzeigen = g_settings.bAnruferAnzeigen;
+inline bool& bBekannte = g_settings.bBekannte;
+inline bool& bBlinkend = g_settings.bBlinkend;
+inline bool& bClient = g_settings.bClient;
+inline bool& bServer = g_settings.bServer;
+inline std::string& sBroadcast = g_settings.sBroadcast;
+inline std::string& sKennwort = g_settings.sKennwort;
+inline bool& bPosSpeichern = g_settings.bPosSpeichern;
+inline bool& bAlle = g_settings.bAlle;
+inline bool (&abZeige)[10] = g_settings.abZeige;
+inline char (&aszNr)[10][25] = g_settings.aszNr;
+inline std::string& sLeitungArt = g_settings.sLeitungArt;
+inline std::string& sLeitungAdresse = g_settings.sLeitungAdresse;
+inline int32_t& iLeitungPort = g_settings.iLeitungPort;
 
-extern bool bSettingsLoaded;    // set by LoadSettings; SaveSettings writes only when true
+extern bool bSettingsLoaded; // set by LoadSettings; SaveSettings writes only when true
 
 // Reads every key (missing or unparsable values give the defaults). Always true.
 bool LoadSettings();
