@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CallTick.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
 #include "db/CallLog.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CommandLine.h"
 
-#include "app/Version.h"
+#include "core/Version.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWnd.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "db/Conversion.h"
 #include "db/TableErrors.h"
 #include "net/Mail.h"

@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/DataFolder.h"
 #include "app/MainWnd.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/ErrorBox.h"
 #include "platform/ErrorBoxQt.h"
 #include "platform/ExePath.h"

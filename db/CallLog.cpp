@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "db/CallLog.h"
 
-#include "app/Settings.h"
 #include "db/CBase.h"
 #include "db/TableErrors.h"
 #include "platform/ErrorBox.h"
@@ -50,7 +49,6 @@ void AddCallLogFields(CBase& table) {
 }
 
 int32_t LogCall(const std::string& calling, const std::string& called, int32_t time) {
-    if (!bHistory) return -1;
     CBase table;
     if (!table.Open(kCallLogFile)) {
         ReportLostCall(table, kNotFoundText);

@@ -9,8 +9,9 @@ class CBase;
 // The call log, in the current directory.
 inline constexpr const char* kCallLogFile = "Anrufe.dbf";
 
-// Appends one call when the History setting is on. The new record number, or -1 when nothing
-// was written (setting off, table missing: message box; append failed: no message).
+// Appends one call (whether calls are logged at all is the caller's setting). The new record
+// number, or -1 when nothing was written (table missing: message box; append failed: the
+// lost-call notice).
 int32_t LogCall(const std::string& calling, const std::string& called, int32_t time);
 
 // Sets ANG of record recNo to "J" (a deleted record becomes active again). A record number that

@@ -3,7 +3,7 @@
 // header vorwahl;ort;plz;breite;laenge), keeping the rows' order: the lookup takes the first
 // code that fits, and the CSV puts the one longer overlapping code first.
 //
-//   cb_build_avon <area-codes.csv> <Avon.dbf>
+//   callbeacon-build-avon <area-codes.csv> <Avon.dbf>
 
 #include "db/AreaCodes.h"
 #include "db/CBase.h"
@@ -33,7 +33,7 @@ constexpr std::array<size_t, kColumns> kLimits = {255, 299, 15, 11, 11};
 using Row = std::array<std::string, kColumns>;
 
 bool Fail(const std::string& text) {
-    std::cerr << "cb_build_avon: " << text << '\n';
+    std::cerr << "callbeacon-build-avon: " << text << '\n';
     return false;
 }
 
@@ -127,7 +127,7 @@ bool Build(const std::vector<Row>& rows, const fs::path& out) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::cerr << "usage: cb_build_avon <area-codes.csv> <Avon.dbf>\n";
+        std::cerr << "usage: callbeacon-build-avon <area-codes.csv> <Avon.dbf>\n";
         return 2;
     }
     std::vector<Row> rows;

@@ -23,7 +23,7 @@ cmake --build build -j"$(nproc)" --target callbeacon callbeacon-line callbeacon-
 data=$root/demo-data
 mkdir -p "$data/home"
 cp build/Avon.dbf "$data/Avon.dbf"
-build/callbeacon-demo-data "$data"
+build/tools/callbeacon-demo-data "$data"
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 if [ "$line_kind" = isdn ]; then

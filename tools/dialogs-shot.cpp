@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the call history, the phone book (deleted rows shown) and the entry editor:
-//   xvfb-run -a -s "-screen 0 1280x800x24" build/tools/cb-dialogs-shot docs docs/editor.png
+//   xvfb-run -a -s "-screen 0 1280x800x24" build/tools/callbeacon-dialogs-shot docs docs/editor.png
 #include "db/Anruf.h"
 #include "db/CBase.h"
 #include "ui/Anrufer.h"

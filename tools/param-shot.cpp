@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Screenshots of every page of the settings dialog and of the Info dialog, for the docs:
-//   param-shot OUTPUT_DIR
+//   callbeacon-param-shot OUTPUT_DIR
 // Runs in a scratch folder with small sample tables, sample numbers and sample driver texts.
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "capi/CapiBase.h"
 #include "db/CBase.h"
 #include "ui/Info.h"

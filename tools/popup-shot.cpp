@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the caller pop-up for docs/, from the real tables through the real lookup:
 //   mkdir -p /tmp/popup-data && cp build/Avon.dbf /tmp/popup-data/
-//   build/callbeacon-demo-data /tmp/popup-data
-//   xvfb-run -a -s "-screen 0 1024x768x24" build/tools/cb-popup-shot /tmp/popup-data docs
+//   build/tools/callbeacon-demo-data /tmp/popup-data
+//   xvfb-run -a -s "-screen 0 1024x768x24" build/tools/callbeacon-popup-shot /tmp/popup-data docs
 #include "db/Anruf.h"
 #include "ui/Detail.h"
 

@@ -3,7 +3,7 @@
 
 #include "ui/Placement.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/FormPlacement.h"
 #include "ui/TableString.h"
 #include "ui/kvimage.h"

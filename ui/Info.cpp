@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/Info.h"
 
-#include "app/Settings.h"
-#include "app/Version.h"
+#include "core/Settings.h"
+#include "core/Version.h"
 #include "capi/CapiBase.h"
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/Parameter.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "db/CBase.h"
 #include "platform/Autostart.h"
 #include "platform/ErrorBox.h"

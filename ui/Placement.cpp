@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Placement.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/FormPlacement.h"
 
 #include <QString>

@@ -3,7 +3,7 @@
 
 #include "ui/Placement.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "db/Anruf.h"
 #include "db/CBase.h"
 #include "platform/ErrorBox.h"

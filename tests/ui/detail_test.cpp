@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/Detail.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "support/TestSupport.h"
 #include "ui/kvimage.h"
 

@@ -2,7 +2,7 @@
 // The entry editor on its own: what goes in comes back, typed texts land in their members.
 #include "ui/Editor.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/IniFile.h"
 
 #include "dialogs_support.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // F1 in a modal dialog, tried with real window-system input: an X server of its own (Xvfb)
 // and xdotool typing and clicking, as a user would. Without both the tests skip visibly.
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/HelpViewer.h"
 #include "ui/Anrufer.h"
 #include "ui/Info.h"

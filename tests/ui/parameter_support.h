@@ -2,7 +2,7 @@
 // Tables with a chosen pattern of deleted records, and the settings pointed at a scratch file.
 #pragma once
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "db/CBase.h"
 #include "support/TestSupport.h"
 

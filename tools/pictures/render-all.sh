@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Renders every drawing under data/icons and data/pictures to the PNG files that the
-# resources hold. Usage: tools/pictures/render-all.sh BUILD_DIR (with cb-render-pictures built).
+# resources hold. Usage: tools/pictures/render-all.sh BUILD_DIR (with callbeacon-render-pictures built).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-render="${1:?build directory}/cb-render-pictures"
+render="${1:?build directory}/tools/callbeacon-render-pictures"
 export QT_QPA_PLATFORM=offscreen
 
 for icon in telefon_weiss telefon_rot callbeacon; do

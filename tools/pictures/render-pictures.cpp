@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's SVG drawings to the PNG files committed beside them:
-//   cb-render-pictures input.svg output.png width height
+//   callbeacon-render-pictures input.svg output.png width height
 // Run by tools/pictures/render-all.sh whenever a drawing changes.
 #include <QGuiApplication>
 #include <QImage>

@@ -1,0 +1,191 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The tray main window offscreen, without a CAPI driver: start-up, hint, acknowledgement,
+// menu, network objects following the settings, shutdown.
+#include "app/CallTick.h"
+#include "app/MainWnd.h"
+#include "core/Settings.h"
+#include "db/Anruf.h"
+#include "db/CBase.h"
+#include "db/CallLog.h"
+#include "net/CallMessage.h"
+#include "net/Mail.h"
+#include "platform/IniFile.h"
+#include "support/Process.h"
+#include "support/TestSupport.h"
+#include "ui/Resources.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMenu>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+using cbtest::ReadWholeFile;
+using cbtest::WriteWholeFile;
+
+namespace {
+
+struct MainWindow : ::testing::Test {
+    cbtest::TempDir dir;
+    cbtest::ErrorBoxCapture boxes;
+    std::string ini = dir.file("callbeacon.INI");
+
+    void SetUp() override {
+        ResetSettings();
+        SetSettingsFilePathOverride(ini);
+        WriteWholeFile(ini, "[Anruf]\nSekunden=1\n");
+        CBase book;
+        AddPhoneBookFields(book);
+        ASSERT_TRUE(book.Create(kPhoneBookFile));
+        book.PutField("NAME", "Meier");
+        book.PutField("TELEFON", "0301234567");
+        book.Append();
+        book.Close();
+        CBase log;
+        AddCallLogFields(log);
+        ASSERT_TRUE(log.Create(kCallLogFile));
+    }
+    void TearDown() override { SetSettingsFilePathOverride(""); }
+
+    // Closes the next modal dialog that opens (as a user clicking its close box would).
+    static void CloseNextDialog(int* seen = nullptr) {
+        QTimer::singleShot(100, [seen] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                if (seen) ++*seen;
+                dialog->reject();
+            }
+        });
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindow, HintCountsCallsUntilTheTrayIsClicked) {
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    window.FormCreate();
+    EXPECT_FALSE(window.QuitRequested());
+    EXPECT_TRUE(window.Timer().isActive());
+    EXPECT_EQ(window.Timer().interval(), 1000);
+    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
+    window.CountCall();
+    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 1 Anruf");
+    window.CountCall();
+    window.StartBlinking();
+    window.Monitor().bAllSeen = false;
+    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 2 Anrufe");
+    EXPECT_TRUE(window.TrayIcon().Animate());
+    window.TrayIconClick();
+    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
+    EXPECT_EQ(window.CallCount(), 0);
+    EXPECT_FALSE(window.TrayIcon().Animate());
+    EXPECT_TRUE(window.Monitor().bAllSeen);
+    EXPECT_TRUE(boxes.texts().empty()); // no CAPI: silent
+    window.FormDestroy();
+}
+
+TEST_F(MainWindow, MenuHasItsSixEntriesInOrder) {
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    QStringList names, captions;
+    for (QAction* action : window.TrayMenu()->actions()) {
+        names << action->objectName();
+        captions << action->text();
+    }
+    EXPECT_EQ(names, (QStringList {"MPunktAnrufer", "MPunktTelefonbuch", "MPunktParameter", "Hilfe1",
+                                   "MPunktInfo", "MPunktBeenden"}));
+    EXPECT_EQ(captions, (QStringList {"Anrufer", "Telefonbuch", "Parameter", "Hilfe", "Info", "Beenden"}));
+    EXPECT_EQ(window.windowTitle(), "ISDN Monitor");
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindow, ClosingTheCallHistoryAcknowledgesTheCalls) {
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    window.FormCreate();
+    window.CountCall();
+    window.StartBlinking();
+    int closed = 0;
+    CloseNextDialog(&closed);
+    window.MPunktAnruferClick();
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(window.TrayIcon().Animate());
+    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
+    // The other dialogs open and close too.
+    CloseNextDialog(&closed);
+    window.MPunktTelefonbuchClick();
+    CloseNextDialog(&closed);
+    window.MPunktInfoClick();
+    EXPECT_EQ(closed, 3);
+    window.FormDestroy();
+}
+
+TEST_F(MainWindow, NetworkObjectsFollowTheSettingsWithoutRestart) {
+    const uint16_t port = static_cast<uint16_t>(cbtest::FreePort(SOCK_DGRAM));
+    SetMailPortOverride(port);
+    WriteWholeFile(ini, "[Anruf]\nSekunden=1\n[Netzwerk]\nServer=1\nBroadcast=127.255.255.255\n");
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    window.FormCreate();
+    ASSERT_NE(window.Monitor().pMailServer, nullptr);
+    EXPECT_EQ(window.Monitor().pMailClient, nullptr);
+
+    // The settings dialog switched Server off and Client on; its Abbruch changes nothing else.
+    bServer = false;
+    bClient = true;
+    CloseNextDialog();
+    window.MPunktParameterClick();
+    EXPECT_EQ(window.Monitor().pMailServer, nullptr);
+    ASSERT_NE(window.Monitor().pMailClient, nullptr);
+
+    // The next tick shows an announced call.
+    TMailServer other("DEDOV");
+    other.SendText(FormatCallMessage(5, 1, "0301234567", "4711").c_str());
+    int popups = 0;
+    QTimer::singleShot(200, [&] {
+        if (QApplication::activeModalWidget()) ++popups;
+    });
+    window.CAPITimerTimer(); // posts the tick; the pop-up closes by itself after one second
+    QElapsedTimer waited;
+    waited.start();
+    while ((popups == 0 || window.OpenPopups() > 0) && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(popups, 1);
+    EXPECT_EQ(window.Monitor().iLastSeq, 5);
+    window.FormDestroy();
+    EXPECT_EQ(window.Monitor().pMailClient, nullptr);
+    SetMailPortOverride(0);
+}
+
+TEST_F(MainWindow, ShutdownSavesTheSettingsAndReportsAnUnwritableFile) {
+    {
+        TMainWindow window("/nonexistent/libcapi20.so.3");
+        window.FormCreate();
+        iSekunden = 33;
+        window.FormDestroy();
+    }
+    EXPECT_NE(ReadWholeFile(ini).find("Sekunden=33"), std::string::npos);
+
+    chmod(ini.c_str(), 0444);
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    window.FormCreate();
+    try {
+        window.FormDestroy();
+        FAIL() << "an unwritable settings file went unnoticed";
+    } catch (const cb::IniWriteError& e) {
+        EXPECT_EQ(std::string(e.what()), "nach " + ini + " kann nicht geschrieben werden");
+    }
+}
+
+TEST_F(MainWindow, FreshFolderGetsItsTablesAndLegacyNamesAreTakenOver) {
+    std::filesystem::remove(kPhoneBookFile);
+    std::filesystem::rename(kCallLogFile, "calls.dbf");
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    window.FormCreate();
+    EXPECT_FALSE(window.QuitRequested());
+    EXPECT_TRUE(std::filesystem::exists(kPhoneBookFile));
+    EXPECT_TRUE(std::filesystem::exists(kCallLogFile));
+    EXPECT_FALSE(std::filesystem::exists("calls.dbf"));
+    window.FormDestroy();
+}
+

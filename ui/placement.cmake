@@ -1,1 +1,0 @@
-list(APPEND CB_UI_SOURCES Placement.cpp Placement.h)
