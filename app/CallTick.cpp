@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CallTick.h"
 
-#include "core/Settings.h"
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
+#include "core/Settings.h"
 #include "db/CallLog.h"
 #include "net/AnnouncementKey.h"
 #include "net/CallMessage.h"
@@ -74,10 +74,12 @@ void TCallMonitor::HandleIncomingCall(ICallView& view, uint32_t callId, const st
     if (bHistory) {
         const int32_t recNo = LogCall(calling, called, now);
         if (iCallSlot >= 2) iCallSlot = 0;
-        aCallSlots[iCallSlot] = CallSlot {callId, recNo, now, calling};
+        aCallSlots[iCallSlot] = CallSlot{callId, recNo, now, calling};
         ++iCallSlot;
-        if (bBlinkend) view.StartBlinking();
-        else view.ShowRedIcon();
+        if (bBlinkend)
+            view.StartBlinking();
+        else
+            view.ShowRedIcon();
     }
 
     if (bAnruferAnzeigen) {
@@ -109,7 +111,8 @@ void TCallMonitor::MarkAnsweredElsewhere(uint32_t callId) {
     const CallSlot* found = nullptr;
     for (const CallSlot& slot : aCallSlots)
         if (slot.dwPlci == callId) found = &slot; // entry 1 wins when both match
-    if (found && found->iRecNo != -1) MarkAnsweredCall(found->iRecNo, found->iZeit, found->sCalling);
+    if (found && found->iRecNo != -1)
+        MarkAnsweredCall(found->iRecNo, found->iZeit, found->sCalling);
 }
 
 // Network announcements, as a client receives them.
@@ -220,8 +223,13 @@ void TCallMonitor::CAPITimerTick(ICallView& view, ICapiPort* capi) {
     uint8_t copy[kCapiReceiveBuffer];
     std::memcpy(copy, msg, sizeof copy);
     switch (CommandWord(copy)) {
-    case CAPI_CONNECT_IND: HandleConnectInd(view, *capi, copy); break;
-    case CAPI_DISCONNECT_IND: HandleDisconnectInd(*capi, copy); break;
-    default: break; // LISTEN_CONF, ALERT_CONF and the rest are taken off the queue
+    case CAPI_CONNECT_IND:
+        HandleConnectInd(view, *capi, copy);
+        break;
+    case CAPI_DISCONNECT_IND:
+        HandleDisconnectInd(*capi, copy);
+        break;
+    default:
+        break; // LISTEN_CONF, ALERT_CONF and the rest are taken off the queue
     }
 }

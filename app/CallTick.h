@@ -88,11 +88,11 @@ public:
     // shared key sKennwort (empty: announcements unsigned, every one taken).
     void SyncMailSlots(const char* slotName);
 
-    CallSlot aCallSlots[2];          // the last two logged calls
-    int32_t iCallSlot = 0;           // next entry of aCallSlots to fill
-    bool bAllSeen = true;            // no pop-up closed by itself since the last acknowledgement
-    int32_t iMsgSeq = 0;             // next sequence number to send
-    int32_t iLastSeq = 2147483647;   // sequence number a client processed last
+    CallSlot aCallSlots[2];             // the last two logged calls
+    int32_t iCallSlot = 0;              // next entry of aCallSlots to fill
+    bool bAllSeen = true;               // no pop-up closed by itself since the last acknowledgement
+    int32_t iMsgSeq = 0;                // next sequence number to send
+    int32_t iLastSeq = 2147483647;      // sequence number a client processed last
     TMailServer* pMailServer = nullptr; // present only while its setting is on
     TMailClient* pMailClient = nullptr;
 

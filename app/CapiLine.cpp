@@ -14,7 +14,7 @@
 struct TCapiLine::Attempt {
     CapiBase::FnInstalled installed = nullptr;
     CapiBase::FnRegister registerApp = nullptr;
-    std::atomic<bool> done {false};
+    std::atomic<bool> done{false};
     unsigned rc = 0;
     uint32_t applId = 0;
 
@@ -34,7 +34,9 @@ TCapiLine::TCapiLine(CapiBase& capi, QObject* parent) : QObject(parent), capi(ca
     connect(&attemptPoll, &QTimer::timeout, this, &TCapiLine::CheckAttempt);
 }
 
-TCapiLine::~TCapiLine() { Stop(); }
+TCapiLine::~TCapiLine() {
+    Stop();
+}
 
 void TCapiLine::Start() {
     if (capi.bRegistered) {

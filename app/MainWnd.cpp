@@ -17,12 +17,12 @@
 #include "ui/Teilnehmer.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
+#include <QSocketNotifier>
 
 namespace {
 
@@ -135,8 +135,10 @@ void TMainWindow::FormCreate() {
     SyncMailSlots();
     CAPITimer.start();
     iCallCount = 0;
-    if (routerLine) StartRouterLine();
-    else line.Start();
+    if (routerLine)
+        StartRouterLine();
+    else
+        line.Start();
     UpdateTrayHint();
 }
 
@@ -171,8 +173,9 @@ void TMainWindow::UpdateTrayHint() {
     }
     QString hint = QStringLiteral("CallBeacon");
     if (iCallCount != 0)
-        hint += QStringLiteral(" %1%2").arg(iCallCount).arg(iCallCount == 1 ? QStringLiteral(" Anruf")
-                                                                           : QStringLiteral(" Anrufe"));
+        hint += QStringLiteral(" %1%2")
+                    .arg(iCallCount)
+                    .arg(iCallCount == 1 ? QStringLiteral(" Anruf") : QStringLiteral(" Anrufe"));
     trayIcon.SetHint(hint);
     cb::Trace("hint " + hint.toStdString());
 }
@@ -248,7 +251,8 @@ void TMainWindow::RunRouterCall() {
     case CallMonitorEvent::Kind::Connect: // a telephone took the call
         monitor.MarkAnsweredElsewhere(call.dwCallId);
         break;
-    case CallMonitorEvent::Kind::Disconnect: break;
+    case CallMonitorEvent::Kind::Disconnect:
+        break;
     }
 }
 
@@ -260,15 +264,19 @@ bool TMainWindow::LineLost() const {
 void TMainWindow::LineStateChanged(TCapiLine::State state, const QString& detail) {
     if (state == TCapiLine::State::Lost) {
         cb::Trace("line lost: " + detail.toStdString());
-        sLineHint = pRouterLine ? QStringLiteral("CallBeacon - keine Verbindung zum Anrufmonitor des Routers")
-                                : QStringLiteral("CallBeacon - keine Verbindung zur ISDN-Leitung");
+        sLineHint =
+            pRouterLine
+                ? QStringLiteral("CallBeacon - keine Verbindung zum Anrufmonitor des Routers")
+                : QStringLiteral("CallBeacon - keine Verbindung zur ISDN-Leitung");
         StopBlinking();
         trayIcon.SetIcon(TelefonGetrennt);
     } else {
         cb::Trace("line back: " + detail.toStdString());
-        sLineHint = pRouterLine
-                        ? QStringLiteral("CallBeacon - Verbindung zum Anrufmonitor des Routers wiederhergestellt")
-                        : QStringLiteral("CallBeacon - Verbindung zur ISDN-Leitung wiederhergestellt");
+        sLineHint =
+            pRouterLine
+                ? QStringLiteral(
+                      "CallBeacon - Verbindung zum Anrufmonitor des Routers wiederhergestellt")
+                : QStringLiteral("CallBeacon - Verbindung zur ISDN-Leitung wiederhergestellt");
         trayIcon.SetIcon(TelefonWeiss);
     }
     UpdateTrayHint();
@@ -296,7 +304,9 @@ void TMainWindow::MPunktParameterClick() {
     if (pRouterLine) pRouterLine->Retarget(QString::fromStdString(sLeitungAdresse), iLeitungPort);
 }
 
-void TMainWindow::Hilfe1Click() { cb::ShowHelp(cb::HelpContents); }
+void TMainWindow::Hilfe1Click() {
+    cb::ShowHelp(cb::HelpContents);
+}
 
 void TMainWindow::MPunktInfoClick() {
     auto* dialog = new TDlgInfo(this);
@@ -304,17 +314,25 @@ void TMainWindow::MPunktInfoClick() {
     delete dialog;
 }
 
-void TMainWindow::MPunktBeendenClick() { QCoreApplication::quit(); }
+void TMainWindow::MPunktBeendenClick() {
+    QCoreApplication::quit();
+}
 
-void TMainWindow::TrayIconClick() { ResetTray(); }
+void TMainWindow::TrayIconClick() {
+    ResetTray();
+}
 
-void TMainWindow::CAPITimerTimer() { RequestTick(); }
+void TMainWindow::CAPITimerTimer() {
+    RequestTick();
+}
 
 void TMainWindow::StartBlinking() {
     trayIcon.SetAnimate(true);
     cb::Trace("icon blinking");
 }
-void TMainWindow::StopBlinking() { trayIcon.SetAnimate(false); }
+void TMainWindow::StopBlinking() {
+    trayIcon.SetAnimate(false);
+}
 void TMainWindow::ShowRedIcon() {
     trayIcon.SetIcon(TelefonRot);
     cb::Trace("icon red");

@@ -22,9 +22,13 @@ TRouterLine::TRouterLine(QObject* parent) : QObject(parent) {
             [this] { Failed(QStringLiteral("%1 antwortet nicht").arg(Target())); });
 }
 
-TRouterLine::~TRouterLine() { Stop(); }
+TRouterLine::~TRouterLine() {
+    Stop();
+}
 
-QString TRouterLine::Target() const { return QStringLiteral("%1:%2").arg(sHost).arg(wPort); }
+QString TRouterLine::Target() const {
+    return QStringLiteral("%1:%2").arg(sHost).arg(wPort);
+}
 
 void TRouterLine::Start(const QString& host, int port) {
     Stop();
@@ -139,7 +143,8 @@ void TRouterLine::ReadLines() {
         }
         aQueue.push_back(std::move(call));
     }
-    if (dropped) cb::Trace("call monitor: " + std::to_string(dropped) + " events dropped (queue full)");
+    if (dropped)
+        cb::Trace("call monitor: " + std::to_string(dropped) + " events dropped (queue full)");
     emit CallWaiting();
 }
 

@@ -8,11 +8,15 @@
 #include <QToolButton>
 
 namespace {
-bool SystemTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool SystemTrayAvailable() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 TTrayIcon::TrayProbe g_probe = &SystemTrayAvailable;
 } // namespace
 
-void TTrayIcon::SetTrayProbe(TrayProbe probe) { g_probe = probe ? probe : &SystemTrayAvailable; }
+void TTrayIcon::SetTrayProbe(TrayProbe probe) {
+    g_probe = probe ? probe : &SystemTrayAvailable;
+}
 
 TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent) {
     if (g_probe()) {
@@ -62,12 +66,16 @@ void TTrayIcon::WatchForTray() {
     delete pFallback;
 }
 
-TTrayIcon::~TTrayIcon() { delete pFallback; }
+TTrayIcon::~TTrayIcon() {
+    delete pFallback;
+}
 
 void TTrayIcon::SetPopupMenu(QMenu* menu) {
     pMenu = menu;
-    if (pTray) pTray->setContextMenu(menu);
-    else if (pFallback) pFallback->setToolTip(QStringLiteral("Rechtsklick: Menü"));
+    if (pTray)
+        pTray->setContextMenu(menu);
+    else if (pFallback)
+        pFallback->setToolTip(QStringLiteral("Rechtsklick: Menü"));
 }
 
 void TTrayIcon::SetHint(const QString& hint) {

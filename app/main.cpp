@@ -61,7 +61,8 @@ int main(int argc, char* argv[]) {
     // --help and --version answer before Qt looks for a display.
     {
         QStringList arguments;
-        for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
         const TCommandLine early = ParseCommandLine(arguments);
         if (early.bHelp || early.bVersion) {
             const QString text = early.bHelp ? CommandLineHelp() : CommandLineVersion() + '\n';
@@ -90,8 +91,10 @@ int main(int argc, char* argv[]) {
         bEndRequested = true;
         cb::SetErrorBoxHandler(&ReportWithoutBox);
         cb::EndProcessWithin(4000);
-        if (bLoopRunning) QCoreApplication::quit();
-        else QApplication::closeAllWindows();
+        if (bLoopRunning)
+            QCoreApplication::quit();
+        else
+            QApplication::closeAllWindows();
     });
 
     const std::string exePath = cb::ExecutablePath();

@@ -45,8 +45,12 @@ void Feed(benchmark::State& state, const std::string& text) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
-void BM_CallStream(benchmark::State& state) { Feed(state, CallStream(10000)); }
-void BM_HostileStream(benchmark::State& state) { Feed(state, HostileStream(4 << 20)); }
+void BM_CallStream(benchmark::State& state) {
+    Feed(state, CallStream(10000));
+}
+void BM_HostileStream(benchmark::State& state) {
+    Feed(state, HostileStream(4 << 20));
+}
 
 } // namespace
 

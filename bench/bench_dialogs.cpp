@@ -21,12 +21,34 @@
 
 namespace {
 
-const char* kNamen[] = {"M\xFCller", "Schmidt", "Schneider", "Fischer", "Weber", "Meyer",
-                        "Wagner", "Becker", "Sch\xE4" "fer", "Hoffmann", "Koch", "Gro\xDF",
-                        "Kr\xFCger", "Wei\xDF", "J\xE4ger", "K\xF6hler", "Lehmann", "B\xF6hm"};
-const char* kVornamen[] = {"J\xFCrgen", "Anna", "Hans", "Sabine", "Uwe", "J\xF6rg", "Claudia",
-                           "Bj\xF6rn", "Ines", ""};
-const char* kOrte[] = {"Berlin", "Hamburg", "M\xFCnchen", "K\xF6ln", "D\xFCsseldorf", "L\xFC" "beck"};
+const char* kNamen[] = {"M\xFCller",
+                        "Schmidt",
+                        "Schneider",
+                        "Fischer",
+                        "Weber",
+                        "Meyer",
+                        "Wagner",
+                        "Becker",
+                        "Sch\xE4"
+                        "fer",
+                        "Hoffmann",
+                        "Koch",
+                        "Gro\xDF",
+                        "Kr\xFCger",
+                        "Wei\xDF",
+                        "J\xE4ger",
+                        "K\xF6hler",
+                        "Lehmann",
+                        "B\xF6hm"};
+const char* kVornamen[] = {"J\xFCrgen", "Anna",    "Hans",     "Sabine", "Uwe",
+                           "J\xF6rg",   "Claudia", "Bj\xF6rn", "Ines",   ""};
+const char* kOrte[] = {"Berlin",
+                       "Hamburg",
+                       "M\xFCnchen",
+                       "K\xF6ln",
+                       "D\xFCsseldorf",
+                       "L\xFC"
+                       "beck"};
 
 std::string Nummer(std::mt19937& rng, int i) {
     static const char* vorwahlen[] = {"030", "040", "089", "0221", "0211", "0451"};
@@ -40,7 +62,9 @@ void WritePhoneBook(const std::string& dir, int entries, std::mt19937& rng) {
     for (int i = 0; i < entries; ++i) {
         t.PutField("NAME", kNamen[rng() % std::size(kNamen)]);
         t.PutField("VORNAME", kVornamen[rng() % std::size(kVornamen)]);
-        t.PutField("STRASSE", "Hauptstra\xDF" "e " + std::to_string(i % 200 + 1));
+        t.PutField("STRASSE", "Hauptstra\xDF"
+                              "e " +
+                                  std::to_string(i % 200 + 1));
         t.PutField("PLZORT", std::to_string(10000 + int(rng() % 89999)));
         t.PutField("ORT", kOrte[rng() % std::size(kOrte)]);
         t.PutField("TELEFON", Nummer(rng, i));
@@ -71,7 +95,9 @@ void WriteCallLog(const std::string& dir, int calls, int knownEntries, std::mt19
 
 std::string gHistoryDir, gPhoneBookDir;
 
-void Enter(const std::string& dir) { std::filesystem::current_path(dir); }
+void Enter(const std::string& dir) {
+    std::filesystem::current_path(dir);
+}
 
 void BM_HistoryOpen(benchmark::State& state) {
     Enter(gHistoryDir);
@@ -87,7 +113,8 @@ BENCHMARK(BM_HistoryOpen)->Unit(benchmark::kMillisecond);
 // The list lines alone, without widgets.
 void BM_HistoryLines(benchmark::State& state) {
     Enter(gHistoryDir);
-    for (auto _ : state) benchmark::DoNotOptimize(BuildAnruferLines(false));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(BuildAnruferLines(false));
 }
 BENCHMARK(BM_HistoryLines)->Unit(benchmark::kMillisecond);
 
@@ -98,7 +125,8 @@ void BM_HistoryLinesPerCallLookup(benchmark::State& state) {
         CBase table;
         table.Open("Anrufe.dbf");
         tAnruf names;
-        for (int64_t n = int64_t(table.RecCount()) - 1, done = 0; n >= 0 && done < state.range(0); --n, ++done) {
+        for (int64_t n = int64_t(table.RecCount()) - 1, done = 0; n >= 0 && done < state.range(0);
+             --n, ++done) {
             if (table.GoTo(n) != 1) continue;
             LookupCaller(names, table.GetField("ANRUFER"), table.GetField("GERUFENER"), false);
             benchmark::DoNotOptimize(names);

@@ -25,7 +25,7 @@ namespace {
 
 // The line and the program in a scratch folder, started once for all benchmarks.
 struct Rig {
-    cbtest::TempDir temp {false};
+    cbtest::TempDir temp{false};
     int port = cbtest::FreePort();
     std::unique_ptr<cbtest::ChildProcess> line;
     std::unique_ptr<cbtest::ChildProcess> app;
@@ -36,18 +36,19 @@ struct Rig {
         const fs::path dir = temp.path();
         fs::create_directories(dir / "home");
         fs::copy_file(fs::path(CB_BUILD_DIR) / "callbeacon", dir / "callbeacon");
-        std::ofstream(dir / "home/.capi20rc") << "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " << port << "\n";
+        std::ofstream(dir / "home/.capi20rc")
+            << "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " << port << "\n";
         std::ofstream(dir / "callbeacon.INI") << "[Anruf]\nSekunden=1\nHistory=0\n";
         trace = dir / "trace.txt";
         line = std::make_unique<cbtest::ChildProcess>(
-            std::vector<std::string> {std::string(CB_BUILD_DIR) + "/callbeacon-line", "--port",
-                                      std::to_string(port)},
-            std::vector<std::string> {}, dir.string());
+            std::vector<std::string>{std::string(CB_BUILD_DIR) + "/callbeacon-line", "--port",
+                                     std::to_string(port)},
+            std::vector<std::string>{}, dir.string());
         app = std::make_unique<cbtest::ChildProcess>(
-            std::vector<std::string> {(dir / "callbeacon").string()},
-            std::vector<std::string> {"HOME=" + (dir / "home").string(), "QT_QPA_PLATFORM=offscreen",
-                                      "CALLBEACON_BROADCAST=127.255.255.255",
-                                      "CALLBEACON_TRACE=" + trace.string()},
+            std::vector<std::string>{(dir / "callbeacon").string()},
+            std::vector<std::string>{"HOME=" + (dir / "home").string(), "QT_QPA_PLATFORM=offscreen",
+                                     "CALLBEACON_BROADCAST=127.255.255.255",
+                                     "CALLBEACON_TRACE=" + trace.string()},
             dir.string(), (dir / "stdout.txt").string());
         WaitFor("recv LISTEN_REQ", 20000);
     }
@@ -73,7 +74,8 @@ struct Rig {
         std::ifstream in(trace);
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         size_t n = 0;
-        for (size_t p = text.find(needle); p != std::string::npos; p = text.find(needle, p + 1)) ++n;
+        for (size_t p = text.find(needle); p != std::string::npos; p = text.find(needle, p + 1))
+            ++n;
         return n;
     }
 };
@@ -83,7 +85,9 @@ Rig& TheRig() {
     return rig;
 }
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 void Percentiles(benchmark::State& state, std::vector<double> v) {
     std::sort(v.begin(), v.end());

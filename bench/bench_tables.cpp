@@ -40,7 +40,8 @@ public:
             table.PutField("TELEFON", "0" + std::to_string(2000000 + i * 7));
             table.PutField("INFO", std::string(100, 'i'));
             table.PutField("VORNAME", "Vorname");
-            table.PutField("STRASSE", "Hauptstra\xDF" "e 1");
+            table.PutField("STRASSE", "Hauptstra\xDF"
+                                      "e 1");
             table.PutField("PLZORT", "12345");
             table.PutField("ORT", "Irgendwo");
             table.PutField("EMAIL", "name@example.de");

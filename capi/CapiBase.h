@@ -86,7 +86,7 @@ public:
     // so a thread of its own can run it with a copy of the entry point.
     static unsigned Register(FnRegister registerApp, unsigned* applId);
 
-    bool bLoaded = false;     // library and entry points present, device or not
+    bool bLoaded = false; // library and entry points present, device or not
     bool bAvailable = false;
     bool bRegistered = false;
     void* hCapiDll = nullptr;

@@ -19,9 +19,13 @@ const char* const kLibraryName = "libcapi20.so.3";
 
 // RTLD_NODELETE: libcapi20 sets up machine-wide shared memory in its constructor and loads
 // plug-ins of its own; it must not be torn down and set up again within one process.
-void* OpenLibrary(const char* name) { return dlopen(name, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE); }
+void* OpenLibrary(const char* name) {
+    return dlopen(name, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+}
 
-void CloseLibrary(void* library) { dlclose(library); }
+void CloseLibrary(void* library) {
+    dlclose(library);
+}
 
 void BindEntryPoints(CapiBase& capi) {
     void* const lib = capi.hCapiDll;
@@ -47,7 +51,7 @@ bool DeviceReachable(const CapiBase& capi) {
 
 unsigned GetMessage(CapiBase& capi, const uint8_t** msg) {
     // capi20_get_message blocks on an empty queue of a remote line: ask first.
-    timeval noWait {0, 0};
+    timeval noWait{0, 0};
     unsigned rc = capi.CAPI_WAIT_FOR_SIGNAL(capi.dwApplId, &noWait);
     if (rc != 0) return rc;
     unsigned char* p = nullptr;

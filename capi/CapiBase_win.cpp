@@ -15,9 +15,13 @@ template <typename Fn> void Bind(void* library, const char* name, Fn& fn) {
 
 const char* const kLibraryName = "capi2032.dll";
 
-void* OpenLibrary(const char* name) { return reinterpret_cast<void*>(LoadLibraryA(name)); }
+void* OpenLibrary(const char* name) {
+    return reinterpret_cast<void*>(LoadLibraryA(name));
+}
 
-void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+void CloseLibrary(void* library) {
+    FreeLibrary(static_cast<HMODULE>(library));
+}
 
 void BindEntryPoints(CapiBase& capi) {
     void* const lib = capi.hCapiDll;
@@ -34,7 +38,9 @@ void BindEntryPoints(CapiBase& capi) {
 }
 
 // A loaded capi2032.dll is the installed driver.
-bool DeviceReachable(const CapiBase&) { return true; }
+bool DeviceReachable(const CapiBase&) {
+    return true;
+}
 
 unsigned GetMessage(CapiBase& capi, const uint8_t** msg) {
     void* p = nullptr;
@@ -57,7 +63,8 @@ bool ReadManufacturer(const CapiBase& capi, unsigned char* buffer) {
 void ReadVersion(const CapiBase& capi, uint32_t version[4]) {
     unsigned v[4] = {0, 0, 0, 0};
     capi.CAPI_GET_VERSION(&v[0], &v[1], &v[2], &v[3]);
-    for (int i = 0; i < 4; ++i) version[i] = v[i];
+    for (int i = 0; i < 4; ++i)
+        version[i] = v[i];
 }
 
 } // namespace capi_platform

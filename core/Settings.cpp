@@ -59,9 +59,10 @@ const std::vector<Key>& KeyTable() {
             {"MSN", "Alle", &TSettings::bAlle},
         };
         for (int i = 0; i < 10; ++i)
-            table.push_back({"MSN", "Zeige" + std::to_string(i), FlagElement {&TSettings::abZeige, i}});
+            table.push_back(
+                {"MSN", "Zeige" + std::to_string(i), FlagElement{&TSettings::abZeige, i}});
         for (int i = 0; i < 10; ++i)
-            table.push_back({"MSN", "Nr" + std::to_string(i), NumberElement {&TSettings::aszNr, i}});
+            table.push_back({"MSN", "Nr" + std::to_string(i), NumberElement{&TSettings::aszNr, i}});
         table.push_back({"Leitung", "Art", &TSettings::sLeitungArt});
         table.push_back({"Leitung", "Adresse", &TSettings::sLeitungAdresse});
         table.push_back({"Leitung", "Port", &TSettings::iLeitungPort});
@@ -83,10 +84,12 @@ std::string SettingsFilePath() {
     return cb::ChooseSettingsFile(cb::ExecutablePath());
 }
 
-void SetSettingsFilePathOverride(const std::string& path) { PathOverride() = path; }
+void SetSettingsFilePathOverride(const std::string& path) {
+    PathOverride() = path;
+}
 
 void ResetSettings() {
-    g_settings = TSettings {};
+    g_settings = TSettings{};
     bSettingsLoaded = false;
 }
 
@@ -94,7 +97,7 @@ bool LoadSettings() {
     const cb::CIniFile ini(SettingsFilePath());
     const TSettings defaults;
     for (const Key& key : KeyTable()) {
-        std::visit(Overloaded {
+        std::visit(Overloaded{
                        [&](int32_t TSettings::*f) {
                            g_settings.*f = ini.ReadInteger(key.section, key.name, defaults.*f);
                        },
@@ -106,11 +109,12 @@ bool LoadSettings() {
                        },
                        [&](FlagElement e) {
                            (g_settings.*e.array)[e.index] =
-                               ini.ReadInteger(key.section, key.name, (defaults.*e.array)[e.index]) != 0;
+                               ini.ReadInteger(key.section, key.name,
+                                               (defaults.*e.array)[e.index]) != 0;
                        },
                        [&](NumberElement e) {
-                           std::string text = ini.ReadString(key.section, key.name,
-                                                             (defaults.*e.array)[e.index]);
+                           std::string text =
+                               ini.ReadString(key.section, key.name, (defaults.*e.array)[e.index]);
                            SetNumber((g_settings.*e.array)[e.index], text);
                        },
                    },
@@ -124,27 +128,32 @@ bool SaveSettings() {
     if (!bSettingsLoaded) return true;
     cb::CIniFile ini(SettingsFilePath());
     for (const Key& key : KeyTable()) {
-        std::visit(Overloaded {
-                       [&](int32_t TSettings::*f) { ini.WriteInteger(key.section, key.name, g_settings.*f); },
-                       [&](bool TSettings::*f) { ini.WriteBool(key.section, key.name, g_settings.*f); },
-                       [&](std::string TSettings::*f) {
-                           ini.WriteString(key.section, key.name, g_settings.*f);
-                       },
-                       [&](FlagElement e) {
-                           ini.WriteBool(key.section, key.name, (g_settings.*e.array)[e.index]);
-                       },
-                       [&](NumberElement e) {
-                           const char* number = (g_settings.*e.array)[e.index];
-                           ini.WriteString(key.section, key.name, std::string(number, strnlen(number, 25)));
-                       },
-                   },
-                   key.field);
+        std::visit(
+            Overloaded{
+                [&](int32_t TSettings::*f) {
+                    ini.WriteInteger(key.section, key.name, g_settings.*f);
+                },
+                [&](bool TSettings::*f) { ini.WriteBool(key.section, key.name, g_settings.*f); },
+                [&](std::string TSettings::*f) {
+                    ini.WriteString(key.section, key.name, g_settings.*f);
+                },
+                [&](FlagElement e) {
+                    ini.WriteBool(key.section, key.name, (g_settings.*e.array)[e.index]);
+                },
+                [&](NumberElement e) {
+                    const char* number = (g_settings.*e.array)[e.index];
+                    ini.WriteString(key.section, key.name,
+                                    std::string(number, strnlen(number, 25)));
+                },
+            },
+            key.field);
     }
     return true;
 }
 
 bool UseRouterCallMonitor() {
     std::string art = sLeitungArt;
-    for (char& c : art) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : art)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return art == "anrufmonitor";
 }

@@ -9,29 +9,29 @@
 // shutdown.
 struct TSettings {
     // [Anruf]
-    int32_t iSekunden = 10;          // Sekunden: seconds a live-call pop-up stays open
-    bool bHistory = true;            // History: calls go to the call log
-    bool bAnruferAnzeigen = true;    // AnruferAnzeigen: show the caller pop-up
-    bool bBekannte = false;          // Bekannte: pop-up only for callers in the phone book
-    bool bBlinkend = false;          // Blinkend: tray icon blinks instead of turning red
+    int32_t iSekunden = 10;       // Sekunden: seconds a live-call pop-up stays open
+    bool bHistory = true;         // History: calls go to the call log
+    bool bAnruferAnzeigen = true; // AnruferAnzeigen: show the caller pop-up
+    bool bBekannte = false;       // Bekannte: pop-up only for callers in the phone book
+    bool bBlinkend = false;       // Blinkend: tray icon blinks instead of turning red
     // [Netzwerk]
-    bool bClient = false;            // Client: receive calls from a network server
-    bool bServer = false;            // Server: announce calls to network clients
-    std::string sBroadcast;          // Broadcast: addresses the server sends to, comma-
-                                     // separated; empty means every interface that can
-    std::string sKennwort;           // Kennwort: shared key that signs and checks
-                                     // announcements; empty means unsigned, as before
+    bool bClient = false;   // Client: receive calls from a network server
+    bool bServer = false;   // Server: announce calls to network clients
+    std::string sBroadcast; // Broadcast: addresses the server sends to, comma-
+                            // separated; empty means every interface that can
+    std::string sKennwort;  // Kennwort: shared key that signs and checks
+                            // announcements; empty means unsigned, as before
     // [Fenster]
-    bool bPosSpeichern = false;      // PosSpeichern: dialogs remember their placement
+    bool bPosSpeichern = false; // PosSpeichern: dialogs remember their placement
     // [MSN]
-    bool bAlle = true;               // Alle: every called number is monitored
-    bool abZeige[10] = {};           // Zeige0..Zeige9: number i is monitored
-    char aszNr[10][25] = {};         // Nr0..Nr9: the called numbers, at most 24 characters
+    bool bAlle = true;       // Alle: every called number is monitored
+    bool abZeige[10] = {};   // Zeige0..Zeige9: number i is monitored
+    char aszNr[10][25] = {}; // Nr0..Nr9: the called numbers, at most 24 characters
     // [Leitung]
-    std::string sLeitungArt = "CAPI";           // Art: "CAPI" (an ISDN line) or
-                                                // "Anrufmonitor" (the router's call monitor)
-    std::string sLeitungAdresse = "fritz.box";  // Adresse: the router's name or address
-    int32_t iLeitungPort = 1012;                // Port: the call monitor's TCP port
+    std::string sLeitungArt = "CAPI";          // Art: "CAPI" (an ISDN line) or
+                                               // "Anrufmonitor" (the router's call monitor)
+    std::string sLeitungAdresse = "fritz.box"; // Adresse: the router's name or address
+    int32_t iLeitungPort = 1012;               // Port: the call monitor's TCP port
 };
 
 extern TSettings g_settings;

@@ -11,7 +11,8 @@ namespace {
 
 constexpr const char* kNotFoundText = "Adressdatenbank konnte nicht gefunden werden";
 // Windows-1252, like every table text.
-constexpr const char* kNoNumberText = "Keine Rufnr. \xFC" "bermittelt";
+constexpr const char* kNoNumberText = "Keine Rufnr. \xFC"
+                                      "bermittelt";
 
 bool OpenPhoneBook(CBase& table) {
     if (table.Open(kPhoneBookFile)) return true;

@@ -14,22 +14,22 @@ inline constexpr const char* kPhoneBookFile = "Adressen.dbf";
 
 // One caller/call record. Texts hold the table's bytes (Windows-1252); the dialogs convert.
 struct tAnruf {
-    bool bOk = false;            // entry editor: confirmed with OK
-    int32_t iRecNo = kNoRecord;  // record number in Adressen.dbf
+    bool bOk = false;           // entry editor: confirmed with OK
+    int32_t iRecNo = kNoRecord; // record number in Adressen.dbf
     std::string sTelefon;
     std::string sInfo;
-    std::string sName;           // calling number for unknown callers
+    std::string sName; // calling number for unknown callers
     std::string sVorname;
     std::string sStrasse;
     std::string sPlz;
     std::string sOrt;
-    std::string sGerufener;      // called number or the phone-book name of it
+    std::string sGerufener; // called number or the phone-book name of it
     std::string sEmail;
     std::string sFax;
     std::string sAPartner;
-    std::string sAvonOrt;        // place of the caller's area code
-    std::string sBreite;         // its latitude as text
-    std::string sLaenge;         // its longitude as text
+    std::string sAvonOrt; // place of the caller's area code
+    std::string sBreite;  // its latitude as text
+    std::string sLaenge;  // its longitude as text
 };
 
 // Empties the record for a new lookup or entry; the three area-code members stay.

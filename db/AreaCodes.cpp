@@ -35,7 +35,9 @@ bool OpenDirectory(CBase& table) {
 
 } // namespace
 
-void SetInstalledAreaCodeFile(const std::string& path) { InstalledFile() = path; }
+void SetInstalledAreaCodeFile(const std::string& path) {
+    InstalledFile() = path;
+}
 
 bool LookupAreaCode(const std::string& number, std::string& place, std::string& plz,
                     std::string& breite, std::string& laenge) {

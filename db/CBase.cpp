@@ -307,8 +307,7 @@ struct CBase::Impl {
     bool Replaced() const {
         struct stat byName {};
         struct stat open {};
-        if (stat(sFileName.c_str(), &byName) != 0 || fstat(fileno(hFile), &open) != 0)
-            return true;
+        if (stat(sFileName.c_str(), &byName) != 0 || fstat(fileno(hFile), &open) != 0) return true;
         return byName.st_dev != open.st_dev || byName.st_ino != open.st_ino;
     }
 
@@ -491,9 +490,13 @@ CBase::~CBase() {
     delete p;
 }
 
-bool CBase::Open(const std::string& fileName) { return OpenFile(fileName, false); }
+bool CBase::Open(const std::string& fileName) {
+    return OpenFile(fileName, false);
+}
 
-bool CBase::OpenForReading(const std::string& fileName) { return OpenFile(fileName, true); }
+bool CBase::OpenForReading(const std::string& fileName) {
+    return OpenFile(fileName, true);
+}
 
 bool CBase::OpenFile(const std::string& fileName, bool bReadOnly) {
     Close();

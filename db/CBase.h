@@ -54,9 +54,9 @@ public:
     enum class Error {
         None,
         Missing,
-        NotAFile,    // a folder, a named pipe, a device ...
-        NoAccess,    // no permission, write-protected, or opened for reading only
-        Locked,      // another program held the table's lock too long
+        NotAFile, // a folder, a named pipe, a device ...
+        NoAccess, // no permission, write-protected, or opened for reading only
+        Locked,   // another program held the table's lock too long
         DiskFull,
         WriteFailed, // any other write error
         ReadFailed,

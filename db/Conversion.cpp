@@ -21,20 +21,27 @@ namespace fs = std::filesystem;
 namespace {
 
 struct TableKind {
-    int index;                  // progress bar
+    int index; // progress bar
     const char* file;
     const char* legacy;
     void (*addFields)(CBase&);
     std::initializer_list<const char*> columns;
-    const char* mark;           // a column that tells this table from the other
+    const char* mark; // a column that tells this table from the other
 };
 
-const TableKind kPhoneBook{0, kPhoneBookFile, kLegacyPhoneBookFile, &AddPhoneBookFields,
-                           {"NAME", "TELEFON", "INFO", "VORNAME", "STRASSE", "PLZORT", "ORT",
-                            "EMAIL", "FAX", "APARTNER"},
-                           "TELEFON"};
-const TableKind kCallLog{1, kCallLogFile, kLegacyCallLogFile, &AddCallLogFields,
-                         {"ZEIT", "ANRUFER", "GERUFENER", "ANG"}, "ZEIT"};
+const TableKind kPhoneBook{
+    0,
+    kPhoneBookFile,
+    kLegacyPhoneBookFile,
+    &AddPhoneBookFields,
+    {"NAME", "TELEFON", "INFO", "VORNAME", "STRASSE", "PLZORT", "ORT", "EMAIL", "FAX", "APARTNER"},
+    "TELEFON"};
+const TableKind kCallLog{1,
+                         kCallLogFile,
+                         kLegacyCallLogFile,
+                         &AddCallLogFields,
+                         {"ZEIT", "ANRUFER", "GERUFENER", "ANG"},
+                         "ZEIT"};
 
 // Tables copied from DOS or Windows may be spelt in capitals: any spelling counts.
 bool Exists(const std::string& name) {
@@ -74,12 +81,13 @@ bool SettleLeftoverBackup(std::string& reason) {
     {
         CBase backup;
         if (backup.OpenForReading(kConversionBackupFile)) {
-            if (HasColumn(backup, kCallLog.mark)) owner = &kCallLog;
-            else if (HasColumn(backup, kPhoneBook.mark)) owner = &kPhoneBook;
+            if (HasColumn(backup, kCallLog.mark))
+                owner = &kCallLog;
+            else if (HasColumn(backup, kPhoneBook.mark))
+                owner = &kPhoneBook;
         }
     }
-    if (owner && !Exists(owner->file) && Rename(kConversionBackupFile, owner->file))
-        return true;
+    if (owner && !Exists(owner->file) && Rename(kConversionBackupFile, owner->file)) return true;
 
     for (int n = 1; n < 1000; ++n) {
         const std::string aside = std::string(kConversionBackupFile) + "." + std::to_string(n);
@@ -103,7 +111,8 @@ bool IsComplete(const std::string& name, uint32_t count) {
     unsigned char header[12] = {};
     std::ifstream in(name, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
-    const uint32_t stored = header[4] | header[5] << 8 | header[6] << 16 | uint32_t(header[7]) << 24;
+    const uint32_t stored =
+        header[4] | header[5] << 8 | header[6] << 16 | uint32_t(header[7]) << 24;
     const uint64_t headerLength = header[8] | header[9] << 8;
     const uint64_t recordLength = header[10] | header[11] << 8;
     std::error_code ec;
@@ -116,15 +125,19 @@ bool IsComplete(const std::string& name, uint32_t count) {
 // programs' changes wait and then go to the new file. The new file takes the old one's place
 // where a link leads, with its permissions and owner. `reason` says why it failed.
 bool ConvertTable(const TableKind& kind, ConversionProgress* progress, std::string& reason) {
-    auto setMax = [&](uint32_t v) { if (progress) progress->SetMax(kind.index, v); };
-    auto setValue = [&](uint32_t v) { if (progress) progress->SetValue(kind.index, v); };
+    auto setMax = [&](uint32_t v) {
+        if (progress) progress->SetMax(kind.index, v);
+    };
+    auto setValue = [&](uint32_t v) {
+        if (progress) progress->SetValue(kind.index, v);
+    };
 
     const std::string file = cb::ExistingSpelling(kind.file);
     const bool fresh = !Exists(file);
     // A legacy file that start-up could not take over is not ours to replace.
     if (fresh && Exists(kind.legacy)) {
-        reason = TableDisplayPath(cb::ExistingSpelling(kind.legacy)) +
-                 " konnte nicht in " + kind.file + " umbenannt werden";
+        reason = TableDisplayPath(cb::ExistingSpelling(kind.legacy)) + " konnte nicht in " +
+                 kind.file + " umbenannt werden";
         return false;
     }
 
@@ -162,7 +175,8 @@ bool ConvertTable(const TableKind& kind, ConversionProgress* progress, std::stri
     for (uint32_t n = 0; n < count; ++n, ++copied) {
         const int state = source.GoTo(n);
         if (state == -1) break; // the file ends before its header's count
-        for (const char* column : kind.columns) target.PutField(column, source.GetField(column));
+        for (const char* column : kind.columns)
+            target.PutField(column, source.GetField(column));
         if (target.Append() != 1) return failWrite();
         if (state == 0 && target.Delete(target.RecNo()) != 1) return failWrite();
         setValue(n);
@@ -198,8 +212,7 @@ bool ConvertTable(const TableKind& kind, ConversionProgress* progress, std::stri
 
 void TakeOverLegacyTableNames() {
     if (!Exists(kCallLogFile)) Rename(cb::ExistingSpelling(kLegacyCallLogFile), kCallLogFile);
-    if (!Exists(kPhoneBookFile))
-        Rename(cb::ExistingSpelling(kLegacyPhoneBookFile), kPhoneBookFile);
+    if (!Exists(kPhoneBookFile)) Rename(cb::ExistingSpelling(kLegacyPhoneBookFile), kPhoneBookFile);
 }
 
 bool TablesNeedConversion() {

@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr const char* kNoNumberText = "Keine Rufnr. \xFC" "bermittelt";
+constexpr const char* kNoNumberText = "Keine Rufnr. \xFC"
+                                      "bermittelt";
 
 bool SameNameNoCase(const std::string& a, const char* b) {
     if (a.size() != std::strlen(b)) return false;

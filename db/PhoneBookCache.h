@@ -37,6 +37,6 @@ private:
 
     bool bLoaded = false;
     bool bHasTelefon = false;
-    std::vector<Entry> aEntries;                            // record order
-    std::unordered_map<std::string, int32_t> aByNumber;     // NumberDigits(TELEFON) -> entry
+    std::vector<Entry> aEntries;                        // record order
+    std::unordered_map<std::string, int32_t> aByNumber; // NumberDigits(TELEFON) -> entry
 };

@@ -14,12 +14,14 @@ constexpr char kMagic[4] = {'C', 'B', 'K', '1'};
 constexpr size_t kSignedTrailerPart = kKeyTrailerSize - 32;
 
 void PutBig(std::string& out, uint64_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    for (int i = bytes - 1; i >= 0; --i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 uint64_t GetBig(const char* p, int bytes) {
     uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | static_cast<unsigned char>(p[i]);
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | static_cast<unsigned char>(p[i]);
     return value;
 }
 
@@ -36,7 +38,8 @@ QByteArray Code(const std::string& key, const std::string& slotName, const char*
 // Compares without an early exit, so the time taken tells nothing about the right code.
 bool SameCode(const QByteArray& a, const char* b) {
     unsigned char diff = 0;
-    for (int i = 0; i < 32; ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    for (int i = 0; i < 32; ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
     return diff == 0;
 }
 

@@ -24,7 +24,8 @@ constexpr size_t kMaxNumberField = sizeof(CallMessage::szCalling) - 1;
 // the first non-digit), but refusing a field without digits or beyond 32 bits.
 bool ParseSeq(std::string_view field, int32_t& value) {
     size_t i = 0;
-    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) ++i;
+    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r')))
+        ++i;
     bool negative = false;
     if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
     if (i == field.size() || field[i] < '0' || field[i] > '9') return false;

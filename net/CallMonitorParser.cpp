@@ -34,7 +34,8 @@ bool AllDigits(std::string_view text) {
 bool ParseConnection(std::string_view text, uint32_t& out) {
     if (!AllDigits(text) || text.size() > 9) return false;
     uint32_t value = 0;
-    for (char c : text) value = value * 10 + static_cast<uint32_t>(c - '0');
+    for (char c : text)
+        value = value * 10 + static_cast<uint32_t>(c - '0');
     out = value;
     return true;
 }
@@ -141,7 +142,8 @@ void CCallMonitorReader::TakeLine(std::string_view line, std::vector<Call>& out)
 
     const uint32_t connection = event.iConnection;
     auto forget = [this, connection] {
-        std::erase_if(aOpenCalls, [connection](const auto& open) { return open.first == connection; });
+        std::erase_if(aOpenCalls,
+                      [connection](const auto& open) { return open.first == connection; });
     };
     uint32_t callId = 0;
     switch (event.kind) {
@@ -163,5 +165,5 @@ void CCallMonitorReader::TakeLine(std::string_view line, std::vector<Call>& out)
         forget();
         break;
     }
-    out.push_back(Call {std::move(event), callId});
+    out.push_back(Call{std::move(event), callId});
 }

@@ -22,12 +22,12 @@
 // the port (address reuse), drop other slot names and drop the copies of one send that arrive
 // over several interfaces.
 
-constexpr uint32_t MAX_MESSAGE_SIZE = 4000;       // largest block the sender writes
-constexpr uint32_t MAX_SLOT_MESSAGE_SIZE = 4096;  // largest message a receiver takes
-constexpr size_t MAX_SLOT_NAME_LENGTH = 186;      // longer names cannot be opened
+constexpr uint32_t MAX_MESSAGE_SIZE = 4000;      // largest block the sender writes
+constexpr uint32_t MAX_SLOT_MESSAGE_SIZE = 4096; // largest message a receiver takes
+constexpr size_t MAX_SLOT_NAME_LENGTH = 186;     // longer names cannot be opened
 
 #ifndef _WIN32
-constexpr uint16_t DEFAULT_MAIL_PORT = 28183;     // UDP port standing in for the slots
+constexpr uint16_t DEFAULT_MAIL_PORT = 28183; // UDP port standing in for the slots
 
 // The port in use: the override if set, else $CALLBEACON_MAILSLOT_PORT if it holds a valid
 // port number, else DEFAULT_MAIL_PORT. Read when a slot is opened.
@@ -110,7 +110,7 @@ private:
     // several interfaces are taken once.
     bool SeenBefore(uint64_t tag);
 
-    std::array<uint64_t, 32> aRecentTags {};
+    std::array<uint64_t, 32> aRecentTags{};
     size_t iRecentCount = 0;
     size_t iRecentNext = 0;
 };

@@ -29,7 +29,9 @@ constexpr int kMaxSkippedPerRead = 64;
 uint16_t g_portOverride = 0;
 std::vector<uint32_t> g_configuredBroadcasts;
 
-const char* SlotNameOrDefault(const char* name) { return name ? name : kDefaultSlotName; }
+const char* SlotNameOrDefault(const char* name) {
+    return name ? name : kDefaultSlotName;
+}
 
 // Slot names compare without regard to ASCII case, like the platform's mailslot names.
 bool SameSlotName(const std::string& a, const char* b, size_t bLength) {
@@ -120,7 +122,9 @@ uint16_t MailPort() {
     return DEFAULT_MAIL_PORT;
 }
 
-void SetMailPortOverride(uint16_t port) { g_portOverride = port; }
+void SetMailPortOverride(uint16_t port) {
+    g_portOverride = port;
+}
 
 std::vector<std::string> MailBroadcastTargets() {
     std::vector<std::string> result;
@@ -143,7 +147,9 @@ TMailServer::TMailServer(const char* name) {
     OpenSlot(name);
 }
 
-TMailServer::~TMailServer() { CloseSlot(); }
+TMailServer::~TMailServer() {
+    CloseSlot();
+}
 
 bool TMailServer::OpenSlot(const char* name) {
     CloseSlot();
@@ -187,7 +193,7 @@ bool TMailServer::SendOnce(const char* datagram, size_t size) {
 }
 
 void TMailServer::WriteBlock(const void* buffer, uint32_t iBytes) {
-    assert(iBytes<=MAX_MESSAGE_SIZE);
+    assert(iBytes <= MAX_MESSAGE_SIZE);
     if (iBytes > MAX_MESSAGE_SIZE) return;
 
     // Slot name, zero, tag, message. The tag stays the same for both attempts, so receivers
@@ -206,9 +212,13 @@ void TMailServer::WriteBlock(const void* buffer, uint32_t iBytes) {
 
 // --- TMailClient --------------------------------------------------------------------------
 
-TMailClient::TMailClient(const char* name) { OpenSlot(name); }
+TMailClient::TMailClient(const char* name) {
+    OpenSlot(name);
+}
 
-TMailClient::~TMailClient() { CloseSlot(); }
+TMailClient::~TMailClient() {
+    CloseSlot();
+}
 
 bool TMailClient::OpenSlot(const char* name) {
     CloseSlot();

@@ -14,15 +14,23 @@ constexpr const char* kDefaultSlotName = "Standard";
 constexpr const char* kDomainSlotPrefix = "\\\\*\\mailslot\\";
 constexpr const char* kLocalSlotPrefix = "\\\\.\\mailslot\\";
 
-const char* SlotNameOrDefault(const char* name) { return name ? name : kDefaultSlotName; }
+const char* SlotNameOrDefault(const char* name) {
+    return name ? name : kDefaultSlotName;
+}
 
-bool IsOpen(void* h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+bool IsOpen(void* h) {
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+}
 
 } // namespace
 
-TMailServer::TMailServer(const char* name) { OpenSlot(name); }
+TMailServer::TMailServer(const char* name) {
+    OpenSlot(name);
+}
 
-TMailServer::~TMailServer() { CloseSlot(); }
+TMailServer::~TMailServer() {
+    CloseSlot();
+}
 
 bool TMailServer::OpenSlot(const char* name) {
     CloseSlot();
@@ -30,8 +38,8 @@ bool TMailServer::OpenSlot(const char* name) {
     sSlotName = name;
     if (sSlotName.size() > MAX_SLOT_NAME_LENGTH) return false;
     const std::string path = kDomainSlotPrefix + sSlotName;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!IsOpen(h)) {
         hSlot = nullptr;
         return false;
@@ -50,7 +58,7 @@ bool TMailServer::CloseSlot() {
 }
 
 void TMailServer::WriteBlock(const void* buffer, uint32_t iBytes) {
-    assert(iBytes<=MAX_MESSAGE_SIZE);
+    assert(iBytes <= MAX_MESSAGE_SIZE);
     if (iBytes > MAX_MESSAGE_SIZE) return;
     for (int attempt = 0; attempt < 2; ++attempt) {
         DWORD written = 0;
@@ -59,9 +67,13 @@ void TMailServer::WriteBlock(const void* buffer, uint32_t iBytes) {
     }
 }
 
-TMailClient::TMailClient(const char* name) { OpenSlot(name); }
+TMailClient::TMailClient(const char* name) {
+    OpenSlot(name);
+}
 
-TMailClient::~TMailClient() { CloseSlot(); }
+TMailClient::~TMailClient() {
+    CloseSlot();
+}
 
 bool TMailClient::OpenSlot(const char* name) {
     CloseSlot();

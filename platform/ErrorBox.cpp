@@ -6,11 +6,15 @@
 namespace cb {
 
 namespace {
-void WriteToStderr(const std::string& text) { std::fprintf(stderr, "Fehler: %s\n", text.c_str()); }
+void WriteToStderr(const std::string& text) {
+    std::fprintf(stderr, "Fehler: %s\n", text.c_str());
+}
 ErrorBoxHandler g_handler = &WriteToStderr;
 } // namespace
 
-void ShowErrorBox(const std::string& utf8Text) { g_handler(utf8Text); }
+void ShowErrorBox(const std::string& utf8Text) {
+    g_handler(utf8Text);
+}
 
 ErrorBoxHandler SetErrorBoxHandler(ErrorBoxHandler handler) {
     ErrorBoxHandler previous = g_handler;

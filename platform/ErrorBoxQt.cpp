@@ -19,6 +19,8 @@ void ShowQtBox(const std::string& text) {
 }
 } // namespace
 
-void InstallQtErrorBox() { SetErrorBoxHandler(&ShowQtBox); }
+void InstallQtErrorBox() {
+    SetErrorBoxHandler(&ShowQtBox);
+}
 
 } // namespace cb

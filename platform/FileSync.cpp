@@ -5,6 +5,8 @@
 
 namespace cb {
 
-bool SyncToDisk(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+bool SyncToDisk(std::FILE* file) {
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
 
 } // namespace cb

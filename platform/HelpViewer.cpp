@@ -40,10 +40,9 @@ void PlaceBeside(QWidget* viewer, const QWidget* dialog) {
     const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const QRect frame = dialog->frameGeometry();
     // The viewer gets the same window-frame margins as the dialog.
-    const QMargins margins(dialog->geometry().left() - frame.left(),
-                           dialog->geometry().top() - frame.top(),
-                           frame.right() - dialog->geometry().right(),
-                           frame.bottom() - dialog->geometry().bottom());
+    const QMargins margins(
+        dialog->geometry().left() - frame.left(), dialog->geometry().top() - frame.top(),
+        frame.right() - dialog->geometry().right(), frame.bottom() - dialog->geometry().bottom());
     const int frameW = margins.left() + margins.right();
     const int frameH = margins.top() + margins.bottom();
     const int roomRight = avail.right() - frame.right() - kAbstand;
@@ -105,6 +104,8 @@ void ShowHelp(int topic) {
     viewer->activateWindow();
 }
 
-void SetHelpHook(std::function<void(int)> hook) { Hook() = std::move(hook); }
+void SetHelpHook(std::function<void(int)> hook) {
+    Hook() = std::move(hook);
+}
 
 } // namespace cb

@@ -18,7 +18,8 @@ namespace {
 
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n'))
+        ++b;
     while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n'))
         --e;
     return s.substr(b, e - b);
@@ -102,8 +103,8 @@ std::string CIniFile::ReadString(const std::string& section, const std::string& 
             inSection = EqualNoCase(name, section);
         } else if (inSection && KeyOf(line, k, v) && EqualNoCase(k, key)) {
             // Windows strips one pair of surrounding quotes.
-            if (v.size() >= 2 && ((v.front() == '"' && v.back() == '"') ||
-                                  (v.front() == '\'' && v.back() == '\'')))
+            if (v.size() >= 2 &&
+                ((v.front() == '"' && v.back() == '"') || (v.front() == '\'' && v.back() == '\'')))
                 v = v.substr(1, v.size() - 2);
             return v;
         }
@@ -132,10 +133,14 @@ bool CIniFile::ParseInteger(const std::string& raw, int& result) {
     for (; pos < text.size(); ++pos) {
         char c = text[pos];
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
         value = value * base + digit;
         // Out of 32-bit range (hex up to 0xFFFFFFFF wraps as the Windows reader does).
         if (value > 0xFFFFFFFFLL) return false;
@@ -150,14 +155,12 @@ bool CIniFile::ParseInteger(const std::string& raw, int& result) {
     return true;
 }
 
-int CIniFile::ReadInteger(const std::string& section, const std::string& key,
-                          int iDefault) const {
+int CIniFile::ReadInteger(const std::string& section, const std::string& key, int iDefault) const {
     int value = 0;
     return ParseInteger(ReadString(section, key, std::string()), value) ? value : iDefault;
 }
 
-bool CIniFile::ReadBool(const std::string& section, const std::string& key,
-                        bool bDefault) const {
+bool CIniFile::ReadBool(const std::string& section, const std::string& key, bool bDefault) const {
     return ReadInteger(section, key, bDefault ? 1 : 0) != 0;
 }
 
@@ -200,7 +203,8 @@ void CIniFile::WriteString(const std::string& section, const std::string& key,
     }
 
     std::string out;
-    for (const std::string& line : lines) out += line + (crlf ? "\r\n" : "\n");
+    for (const std::string& line : lines)
+        out += line + (crlf ? "\r\n" : "\n");
 
     // Replace atomically: a crash leaves the old file or the new one, never half of it. The
     // replacement goes where a symbolic link points, and keeps the permissions the file had

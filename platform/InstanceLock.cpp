@@ -16,10 +16,10 @@ CInstanceLock::CInstanceLock(const std::string& fallbackFolder, const std::strin
     const fs::path folder = runtime && runtime[0] == '/' && fs::is_directory(runtime, ec)
                                 ? fs::path(runtime)
                                 : fs::path(fallbackFolder);
-    const QByteArray key = QCryptographicHash::hash(QByteArray::fromStdString(settingsFile),
-                                                    QCryptographicHash::Sha1)
-                               .toHex()
-                               .left(12);
+    const QByteArray key =
+        QCryptographicHash::hash(QByteArray::fromStdString(settingsFile), QCryptographicHash::Sha1)
+            .toHex()
+            .left(12);
     sPath = (folder / ("callbeacon-" + key.toStdString() + ".lock")).string();
     pLock = std::make_unique<QLockFile>(QString::fromStdString(sPath));
     // A running monitor holds the lock for days: never take it over by age, only when the

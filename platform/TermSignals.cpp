@@ -34,7 +34,8 @@ void CallOnTermSignals(std::function<void()> onSignal) {
     action.sa_handler = &OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signo : {SIGTERM, SIGINT, SIGHUP}) sigaction(signo, &action, nullptr);
+    for (int signo : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signo, &action, nullptr);
 }
 
 } // namespace cb

@@ -75,8 +75,7 @@ bool ReadRows(const std::string& path, std::vector<Row>& rows) {
         Row row;
         for (int i = 0; i < kColumns; ++i)
             if (!ToLatin1(fields[i], row[i])) return Fail(where + ": not Latin-1 text");
-        if (row[0].empty() || row[0][0] != '0')
-            return Fail(where + ": code without leading 0");
+        if (row[0].empty() || row[0][0] != '0') return Fail(where + ": code without leading 0");
         rows.push_back(row);
     }
     if (rows.empty()) return Fail(path + ": no rows");
@@ -86,12 +85,14 @@ bool ReadRows(const std::string& path, std::vector<Row>& rows) {
 bool Build(const std::vector<Row>& rows, const fs::path& out) {
     std::array<size_t, kColumns> widths{};
     for (const Row& row : rows)
-        for (int i = 0; i < kColumns; ++i) widths[i] = std::max(widths[i], row[i].size());
+        for (int i = 0; i < kColumns; ++i)
+            widths[i] = std::max(widths[i], row[i].size());
     size_t recordBytes = 0;
     for (int i = 0; i < kColumns; ++i) {
         widths[i] = std::max<size_t>(widths[i], 1);
         if (widths[i] > kLimits[i])
-            return Fail(std::string("column ") + kNames[i] + " too wide: " + std::to_string(widths[i]));
+            return Fail(std::string("column ") + kNames[i] +
+                        " too wide: " + std::to_string(widths[i]));
         recordBytes += widths[i];
     }
     if (recordBytes > static_cast<size_t>(CBase::kRecordBufferSize))
@@ -112,7 +113,8 @@ bool Build(const std::vector<Row>& rows, const fs::path& out) {
     if (!table.Create(scratch)) return Fail("cannot create " + scratch);
     table.SetKey(kAreaCodeKey);
     for (const Row& row : rows) {
-        for (int i = 0; i < kColumns; ++i) table.PutField(kNames[i], row[i]);
+        for (int i = 0; i < kColumns; ++i)
+            table.PutField(kNames[i], row[i]);
         if (table.Append() != 1) return Fail("cannot write " + scratch);
     }
     const bool complete = table.RecCount() == rows.size();

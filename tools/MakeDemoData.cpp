@@ -26,7 +26,8 @@ struct Sample {
 const Sample kSamples[] = {
     {"Meier", "Anna", "0302345678", "Unter den Linden 77", "10117", "Berlin",
      "Kundin seit 2019. Ruft meist wegen der Jahresrechnung an; bitte an Frau Schulz "
-     "weiterleiten.", "anna.meier@example.de"},
+     "weiterleiten.",
+     "anna.meier@example.de"},
     {"Müller", "Jürgen", "07111234567", "Königstraße 12", "70173", "Stuttgart",
      "Steuerberater. Rückruf bis 17 Uhr.", "j.mueller@example.de"},
     {"Schröder", "Grete", "03814567890", "Am Markt 3", "18055", "Rostock",

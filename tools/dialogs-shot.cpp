@@ -27,13 +27,32 @@ struct Person {
 };
 
 const Person kPersonen[] = {
-    {"M\xFCller", "J\xFCrgen", "Hauptstra\xDF" "e 12", "10115", "Berlin", "0302345678", false},
-    {"Schr\xF6" "der", "Anna", "Am M\xFChlenbach 3", "20095", "Hamburg", "0407654321", false},
+    {"M\xFCller", "J\xFCrgen",
+     "Hauptstra\xDF"
+     "e 12",
+     "10115", "Berlin", "0302345678", false},
+    {"Schr\xF6"
+     "der",
+     "Anna", "Am M\xFChlenbach 3", "20095", "Hamburg", "0407654321", false},
     {"Wei\xDF", "Bj\xF6rn", "K\xF6nigsallee 88", "40212", "D\xFCsseldorf", "0211998877", true},
-    {"B\xE4" "cker", "Gisela", "Lindenweg 5", "80331", "M\xFCnchen", "0891234567", false},
-    {"Kr\xFCger GmbH", "", "Industriestra\xDF" "e 140", "50667", "K\xF6ln", "0221555000", false},
-    {"Hoffmann", "Sabine", "Rosenstra\xDF" "e 7a", "23552", "L\xFC" "beck", "04517788", false},
-    {"B\xFCro", "Zentrale", "Gartenstra\xDF" "e 1", "10115", "Berlin", "0301000001", false},
+    {"B\xE4"
+     "cker",
+     "Gisela", "Lindenweg 5", "80331", "M\xFCnchen", "0891234567", false},
+    {"Kr\xFCger GmbH", "",
+     "Industriestra\xDF"
+     "e 140",
+     "50667", "K\xF6ln", "0221555000", false},
+    {"Hoffmann", "Sabine",
+     "Rosenstra\xDF"
+     "e 7a",
+     "23552",
+     "L\xFC"
+     "beck",
+     "04517788", false},
+    {"B\xFCro", "Zentrale",
+     "Gartenstra\xDF"
+     "e 1",
+     "10115", "Berlin", "0301000001", false},
     {"\xD6zt\xFCrk", "Mehmet", "Schillerplatz 2", "70173", "Stuttgart", "07112223344", true},
     {"J\xE4ger", "Uwe", "Waldweg 19", "01067", "Dresden", "03514455667", false},
 };
@@ -100,8 +119,7 @@ void Shoot(QDialog& dlg, QTreeView* list, const std::string& file) {
 int main(int argc, char** argv) {
     setenv("TZ", "Europe/Berlin", 1);
     QApplication app(argc, argv);
-    const std::filesystem::path out =
-        std::filesystem::absolute(argc > 1 ? argv[1] : ".");
+    const std::filesystem::path out = std::filesystem::absolute(argc > 1 ? argv[1] : ".");
     std::string work = (std::filesystem::temp_directory_path() / "cbshot-XXXXXX").string();
     if (!mkdtemp(work.data())) return 1;
     std::filesystem::current_path(work);
@@ -118,7 +136,8 @@ int main(int argc, char** argv) {
         TDlgEditor editor(nullptr);
         tAnruf anruf;
         LoadEntry(anruf, 0);
-        anruf.sInfo = "Kunde seit 1998\r\nR\xFC" "ckruf bitte vormittags";
+        anruf.sInfo = "Kunde seit 1998\r\nR\xFC"
+                      "ckruf bitte vormittags";
         editor.SetRecord(anruf, true);
         editor.show();
         QApplication::processEvents();

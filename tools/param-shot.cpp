@@ -2,8 +2,8 @@
 // Screenshots of every page of the settings dialog and of the Info dialog, for the docs:
 //   callbeacon-param-shot OUTPUT_DIR
 // Runs in a scratch folder with small sample tables, sample numbers and sample driver texts.
-#include "core/Settings.h"
 #include "capi/CapiBase.h"
+#include "core/Settings.h"
 #include "db/CBase.h"
 #include "ui/Info.h"
 #include "ui/Parameter.h"
@@ -30,7 +30,8 @@ void WriteSampleTable(const char* name, int count, int step) {
         table.PutField("NAME", "Eintrag " + std::to_string(i));
         table.Append();
     }
-    for (int i = 0; i < count; i += step) table.Delete(i);
+    for (int i = 0; i < count; i += step)
+        table.Delete(i);
     table.Close();
 }
 

@@ -99,13 +99,13 @@ TDlgAnrufer::TDlgAnrufer(QWidget* owner)
     connect(BtnEdit, &QPushButton::clicked, this, &TDlgAnrufer::BtnEditClick);
     connect(Edit1, &QAction::triggered, this, &TDlgAnrufer::BtnEditClick);
     connect(Liste, &QTreeView::doubleClicked, this, &TDlgAnrufer::ListeDblClick);
-    connect(Liste, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu->popup(Liste->viewport()->mapToGlobal(pos));
-    });
+    connect(Liste, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu->popup(Liste->viewport()->mapToGlobal(pos)); });
 
     // Key preview: the form sees Delete and F1 before the focused control.
     installEventFilter(this);
-    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
 
     FormPlacement = new cb::TFormPlacement(this, QStringLiteral("WndAnrufer"), true);
     FormCreate();
@@ -164,9 +164,13 @@ void TDlgAnrufer::SetSelected(bool deleted) {
     FillListe();
 }
 
-void TDlgAnrufer::DeleteSelected() { SetSelected(true); }
+void TDlgAnrufer::DeleteSelected() {
+    SetSelected(true);
+}
 
-void TDlgAnrufer::BtnUndeleteClick() { SetSelected(false); }
+void TDlgAnrufer::BtnUndeleteClick() {
+    SetSelected(false);
+}
 
 void TDlgAnrufer::ShowDeletedClick() {
     bShowDeleted = ShowDeleted->isChecked();
@@ -206,4 +210,6 @@ void TDlgAnrufer::ListeDblClick() {
     detail.exec();
 }
 
-void TDlgAnrufer::BtnSchliessenClick() { accept(); }
+void TDlgAnrufer::BtnSchliessenClick() {
+    accept();
+}

@@ -9,7 +9,9 @@ class QMenu;
 class QPushButton;
 class QTreeView;
 class TListLineModel;
-namespace cb { class TFormPlacement; }
+namespace cb {
+class TFormPlacement;
+}
 
 // The call history: every logged call, newest first, with caller and called party named from
 // the phone book. The user hides calls and brings them back, opens the pop-up of a call and

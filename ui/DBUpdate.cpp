@@ -30,8 +30,9 @@ public:
 
     void SetValue(int table, uint32_t value) override {
         QProgressBar* bar = aBars[table & 1];
-        bar->setValue(value >= aMax[table & 1] ? bar->maximum()
-                                                : static_cast<int>(std::min<uint32_t>(value, INT32_MAX)));
+        bar->setValue(value >= aMax[table & 1]
+                          ? bar->maximum()
+                          : static_cast<int>(std::min<uint32_t>(value, INT32_MAX)));
         if (value % 256 == 0 || value >= aMax[table & 1]) Repaint();
     }
 

@@ -81,7 +81,7 @@ constexpr long double kFarOutside = 1e6L;
 int TruncateToPixel(long double v) {
     if (v > kFarOutside) v = kFarOutside;
     if (v < -kFarOutside) v = -kFarOutside;
-    return static_cast<int>(v);  // toward zero
+    return static_cast<int>(v); // toward zero
 }
 
 } // namespace
@@ -116,8 +116,8 @@ void TCanvasImage::resizeEvent(QResizeEvent* event) {
 double LeadingNumber(const std::string& text) {
     const char* p = text.data();
     const char* const end = p + text.size();
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' ||
-                       *p == '\r'))
+    while (p < end &&
+           (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r'))
         ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) {

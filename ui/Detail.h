@@ -15,7 +15,9 @@ class QPushButton;
 class QTimer;
 class TKVImage;
 
-namespace cb { class TFormPlacement; }
+namespace cb {
+class TFormPlacement;
+}
 
 // A transparent picture with a drawing surface of its own size: whatever is drawn on the
 // canvas shows, everything else lets the widgets beneath show through.

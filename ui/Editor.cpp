@@ -4,8 +4,8 @@
 #include "ui/Placement.h"
 
 #include "core/Settings.h"
-#include "platform/FormPlacement.h"
 #include "platform/ErrorBox.h"
+#include "platform/FormPlacement.h"
 #include "ui/ListLineModel.h"
 #include "ui/TableString.h"
 
@@ -100,7 +100,9 @@ void TDlgEditor::SetRecord(const tAnruf& anruf, bool bErfassen) {
     if (bErfassen) setWindowTitle(QStringLiteral("Telefonbucheintrag erfassen"));
 }
 
-void TDlgEditor::GetRecord(tAnruf& anruf) const { anruf = Record; }
+void TDlgEditor::GetRecord(tAnruf& anruf) const {
+    anruf = Record;
+}
 
 void TDlgEditor::showEvent(QShowEvent* event) {
     FormShow();

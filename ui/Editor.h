@@ -9,7 +9,9 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace cb { class TFormPlacement; }
+namespace cb {
+class TFormPlacement;
+}
 
 // Modal form in which the user fills in or changes one phone-book entry. It edits a copy of
 // the record and never touches a table: the caller decides from bOk whether to save.

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/Info.h"
 
+#include "capi/CapiBase.h"
 #include "core/Settings.h"
 #include "core/Version.h"
-#include "capi/CapiBase.h"
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"
 #include "ui/Placement.h"
@@ -30,8 +30,7 @@ QLabel* NewLabel(const char* name, const QString& caption, int left, int top, QW
     return label;
 }
 
-QLabel* NewPicture(const char* name, const QString& resource, int left, int top,
-                   QWidget* parent) {
+QLabel* NewPicture(const char* name, const QString& resource, int left, int top, QWidget* parent) {
     auto* picture = new QLabel(parent);
     picture->setObjectName(QLatin1String(name));
     const QPixmap pixmap(resource);
@@ -107,7 +106,9 @@ void TDlgInfo::FormCreate() {
     CAPIVersion->adjustSize();
 }
 
-void TDlgInfo::BtnOkClick() { accept(); }
+void TDlgInfo::BtnOkClick() {
+    accept();
+}
 
 void TDlgInfo::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {

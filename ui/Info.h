@@ -26,7 +26,7 @@ public:
     QLabel* Hersteller;
     QLabel* Label7;
     QLabel* CAPIVersion;
-    QLabel* Image2;       // side picture
+    QLabel* Image2; // side picture
     QPushButton* BtnOk;
     cb::TFormPlacement* FormPlacement;
 

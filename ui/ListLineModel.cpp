@@ -113,8 +113,8 @@ QFont DialogFont() {
     QFont font;
     // Not "MS Sans Serif" first: fontconfig substitutes a much wider face for it on Linux,
     // which cuts the dates and captions; Liberation Sans has Arial's metrics.
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Helvetica")});
+    font.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica")});
     font.setPointSize(8);
     return font;
 }

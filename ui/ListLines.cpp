@@ -20,7 +20,8 @@ std::string GetTabField(std::string_view line, int n) {
     }
     if (tabs < n) return {};
     const size_t end = line.find('\t', pos);
-    return std::string(line.substr(pos, end == std::string_view::npos ? line.size() - pos : end - pos));
+    return std::string(
+        line.substr(pos, end == std::string_view::npos ? line.size() - pos : end - pos));
 }
 
 int64_t LastTabNumber(std::string_view line) {
@@ -38,14 +39,16 @@ namespace {
 // A tab inside a table text would shift every later field of the line, and the actions would
 // then take the wrong numbers out of it.
 void AppendField(std::string& line, std::string_view text) {
-    for (char c : text) line.push_back(c == '\t' ? ' ' : c);
+    for (char c : text)
+        line.push_back(c == '\t' ? ' ' : c);
 }
 
 } // namespace
 
 int64_t ParseZeit(std::string_view text) {
     size_t pos = 0;
-    while (pos < text.size() && text[pos] == ' ') ++pos;
+    while (pos < text.size() && text[pos] == ' ')
+        ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
     int64_t value = 0;

@@ -41,7 +41,8 @@ void RestoreSpot(QTreeView* view, const TListSpot& spot, int64_t preferred) {
     if (rows == 0) return;
     QHash<int64_t, int> rowOf;
     rowOf.reserve(rows);
-    for (int row = 0; row < rows; ++row) rowOf.insert(RecordOfRow(model, row), row);
+    for (int row = 0; row < rows; ++row)
+        rowOf.insert(RecordOfRow(model, row), row);
 
     int current = -1;
     if (preferred >= 0) current = rowOf.value(preferred, -1);

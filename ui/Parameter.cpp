@@ -147,12 +147,12 @@ void TDlgParameter::BuildPages() {
     NetzwerkKennwort->setObjectName(QStringLiteral("NetzwerkKennwort"));
     NetzwerkKennwort->setEchoMode(QLineEdit::Password);
     NetzwerkKennwort->setMaxLength(128);
-    NetzwerkKennwort->setToolTip(QStringLiteral(
-        "Gemeinsames Kennwort für Server und Clients.\n"
-        "Mit Kennwort zeigen Clients nur Anrufe, die ein Server\n"
-        "mit demselben Kennwort gemeldet hat; gefälschte und\n"
-        "wiederholte Meldungen werden verworfen. Die Meldungen\n"
-        "selbst werden nicht verschlüsselt. Leer: wie bisher."));
+    NetzwerkKennwort->setToolTip(
+        QStringLiteral("Gemeinsames Kennwort für Server und Clients.\n"
+                       "Mit Kennwort zeigen Clients nur Anrufe, die ein Server\n"
+                       "mit demselben Kennwort gemeldet hat; gefälschte und\n"
+                       "wiederholte Meldungen werden verworfen. Die Meldungen\n"
+                       "selbst werden nicht verschlüsselt. Leer: wie bisher."));
     LabelKennwort->setBuddy(NetzwerkKennwort);
 
     auto* seconds = new QHBoxLayout;
@@ -313,10 +313,11 @@ void TDlgParameter::BuildLinePage() {
     LeitungPort->setRange(1, 65535);
     LeitungPort->setToolTip(QStringLiteral("TCP-Port des Anrufmonitors\n(meist 1012)"));
     portLabel->setBuddy(LeitungPort);
-    auto* hinweis = NewLabel("Label9",
-                             QStringLiteral("Ein Wechsel der Leitung gilt ab dem nächsten Start von "
-                                            "CallBeacon; Adresse und Port gelten sofort."),
-                             leitung);
+    auto* hinweis =
+        NewLabel("Label9",
+                 QStringLiteral("Ein Wechsel der Leitung gilt ab dem nächsten Start von "
+                                "CallBeacon; Adresse und Port gelten sofort."),
+                 leitung);
     hinweis->setWordWrap(true);
 
     auto* router = new QGridLayout;
@@ -432,7 +433,8 @@ void TDlgParameter::BtnOkClick() {
     bBlinkend = Blinkend->isChecked();
     bPosSpeichern = FensterPositionen->isChecked();
     bAlle = Cb_AlleNummernZeigen->isChecked();
-    for (int i = 0; i < 10; ++i) abZeige[i] = ShowNr[i]->isChecked();
+    for (int i = 0; i < 10; ++i)
+        abZeige[i] = ShowNr[i]->isChecked();
     for (int i = 0; i < 10; ++i) {
         const QByteArray text = Nr[i]->text().toLatin1().left(24);
         std::memset(aszNr[i], 0, sizeof aszNr[i]);
@@ -449,7 +451,9 @@ void TDlgParameter::BtnOkClick() {
     accept();
 }
 
-void TDlgParameter::BtnAbbruchClick() { reject(); }
+void TDlgParameter::BtnAbbruchClick() {
+    reject();
+}
 
 void TDlgParameter::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {

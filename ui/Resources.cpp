@@ -31,9 +31,15 @@ QIcon IconOfSizes(const char* name) {
 }
 } // namespace
 
-QIcon TelefonWeissIcon() { return IconOfSizes("telefon_weiss"); }
-QIcon TelefonRotIcon() { return IconOfSizes("telefon_rot"); }
-QIcon ApplicationIcon() { return IconOfSizes("callbeacon"); }
+QIcon TelefonWeissIcon() {
+    return IconOfSizes("telefon_weiss");
+}
+QIcon TelefonRotIcon() {
+    return IconOfSizes("telefon_rot");
+}
+QIcon ApplicationIcon() {
+    return IconOfSizes("callbeacon");
+}
 
 QIcon TelefonGetrenntIcon() {
     InitUiResources();

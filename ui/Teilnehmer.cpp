@@ -65,7 +65,8 @@ void SortTeilnehmerLines(QStringList& lines) {
     });
     QStringList sorted;
     sorted.reserve(lines.size());
-    for (qsizetype i : order) sorted.push_back(std::move(lines[i]));
+    for (qsizetype i : order)
+        sorted.push_back(std::move(lines[i]));
     lines = std::move(sorted);
 }
 
@@ -137,9 +138,8 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
     connect(BtnUndelete, &QPushButton::clicked, this, &TDlgTeilnehmer::BtnUndeleteClick);
     connect(MPunktAktivieren, &QAction::triggered, this, &TDlgTeilnehmer::BtnUndeleteClick);
     connect(ShowDeleted, &QCheckBox::toggled, this, &TDlgTeilnehmer::ShowDeletedClick);
-    connect(Liste, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu->popup(Liste->viewport()->mapToGlobal(pos));
-    });
+    connect(Liste, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu->popup(Liste->viewport()->mapToGlobal(pos)); });
     // Type-ahead searches the column of the focused cell: keep the focus in "Name", wherever
     // the user clicked, so that typing finds entries by name.
     connect(Liste->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -151,7 +151,8 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
 
     // Key preview: the form sees Delete and F1 before the focused control.
     installEventFilter(this);
-    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
 
     FormPlacement = new cb::TFormPlacement(this, QStringLiteral("WndTelefonbuch"), true);
     FormCreate();
@@ -163,7 +164,9 @@ void TDlgTeilnehmer::FormCreate() {
     FillListe();
 }
 
-void TDlgTeilnehmer::FillListe() { FillListe(-1); }
+void TDlgTeilnehmer::FillListe() {
+    FillListe(-1);
+}
 
 void TDlgTeilnehmer::FillListe(int64_t written) {
     // The entry the user worked on (or just wrote) stays selected and in view; at first the
@@ -266,4 +269,6 @@ void TDlgTeilnehmer::ShowDeletedClick() {
     FillListe();
 }
 
-void TDlgTeilnehmer::BtnOKClick() { accept(); }
+void TDlgTeilnehmer::BtnOKClick() {
+    accept();
+}

@@ -11,7 +11,9 @@ class QPushButton;
 class QTreeView;
 class TListLineModel;
 struct tAnruf;
-namespace cb { class TFormPlacement; }
+namespace cb {
+class TFormPlacement;
+}
 
 // The phone book: one line per entry in alphabetical order. The user creates, edits, deletes
 // and restores entries; creating and editing go through the entry editor.

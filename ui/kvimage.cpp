@@ -95,30 +95,41 @@ void TKVPicture::Clear() {
 
 int TKVPicture::Width() const {
     switch (graphic.kind) {
-    case TKind::Bitmap: return graphic.image.width();
-    case TKind::Icon: return graphic.iconSize.width();
-    case TKind::Vector: return graphic.svg->defaultSize().width();
-    case TKind::Empty: break;
+    case TKind::Bitmap:
+        return graphic.image.width();
+    case TKind::Icon:
+        return graphic.iconSize.width();
+    case TKind::Vector:
+        return graphic.svg->defaultSize().width();
+    case TKind::Empty:
+        break;
     }
     return 0;
 }
 
 int TKVPicture::Height() const {
     switch (graphic.kind) {
-    case TKind::Bitmap: return graphic.image.height();
-    case TKind::Icon: return graphic.iconSize.height();
-    case TKind::Vector: return graphic.svg->defaultSize().height();
-    case TKind::Empty: break;
+    case TKind::Bitmap:
+        return graphic.image.height();
+    case TKind::Icon:
+        return graphic.iconSize.height();
+    case TKind::Vector:
+        return graphic.svg->defaultSize().height();
+    case TKind::Empty:
+        break;
     }
     return 0;
 }
 
 bool TKVPicture::Transparent() const {
     switch (graphic.kind) {
-    case TKind::Bitmap: return graphic.transparent || graphic.image.hasAlphaChannel();
+    case TKind::Bitmap:
+        return graphic.transparent || graphic.image.hasAlphaChannel();
     case TKind::Icon:
-    case TKind::Vector: return true;
-    case TKind::Empty: break;
+    case TKind::Vector:
+        return true;
+    case TKind::Empty:
+        break;
     }
     return false;
 }
@@ -153,9 +164,14 @@ void TKVPicture::Draw(QPainter& painter, const QRect& target) const {
             painter.drawImage(target, graphic.image);
         }
         break;
-    case TKind::Icon: graphic.icon.paint(&painter, target, Qt::AlignCenter); break;
-    case TKind::Vector: graphic.svg->render(&painter, QRectF(target)); break;
-    case TKind::Empty: break;
+    case TKind::Icon:
+        graphic.icon.paint(&painter, target, Qt::AlignCenter);
+        break;
+    case TKind::Vector:
+        graphic.svg->render(&painter, QRectF(target));
+        break;
+    case TKind::Empty:
+        break;
     }
 }
 
@@ -163,8 +179,7 @@ void TKVPicture::Changed() {
     if (OnChange) OnChange();
 }
 
-void TKVPicture::Progress(TProgressStage stage, int percent, bool redrawNow,
-                          const QString& msg) {
+void TKVPicture::Progress(TProgressStage stage, int percent, bool redrawNow, const QString& msg) {
     if (OnProgress) OnProgress(stage, percent, redrawNow, QRect(), msg);
 }
 

@@ -23,9 +23,8 @@ enum class TProgressStage { Starting, Running, Ending };
 class TKVPicture {
 public:
     enum class TKind { Empty, Bitmap, Icon, Vector };
-    using TProgressHook = std::function<void(TProgressStage stage, int percentDone,
-                                             bool redrawNow, const QRect& rect,
-                                             const QString& msg)>;
+    using TProgressHook = std::function<void(TProgressStage stage, int percentDone, bool redrawNow,
+                                             const QRect& rect, const QString& msg)>;
 
     TKVPicture() = default;
     TKVPicture(const TKVPicture& other) : graphic(other.graphic) {}
@@ -65,11 +64,11 @@ private:
     struct TGraphic {
         TKind kind = TKind::Empty;
         QImage image;
-        mutable QImage masked;  // image with its transparent colour cut out, made on demand
+        mutable QImage masked; // image with its transparent colour cut out, made on demand
         QIcon icon;
         QSize iconSize;
         QByteArray svgData;
-        std::shared_ptr<QSvgRenderer> svg;  // immutable once loaded, so copies share it
+        std::shared_ptr<QSvgRenderer> svg; // immutable once loaded, so copies share it
         bool transparent = false;
         bool paletteModified = false;
     };
@@ -88,9 +87,9 @@ private:
 class TKVImage : public QWidget {
     Q_OBJECT
 public:
-    using TProgressEvent = std::function<void(TKVImage* sender, TProgressStage stage,
-                                              int percentDone, bool redrawNow,
-                                              const QRect& rect, const QString& msg)>;
+    using TProgressEvent =
+        std::function<void(TKVImage* sender, TProgressStage stage, int percentDone, bool redrawNow,
+                           const QRect& rect, const QString& msg)>;
 
     explicit TKVImage(QWidget* owner);
     ~TKVImage() override;
@@ -121,8 +120,8 @@ public:
 
     void HandlePictureChange();
     bool HandlePaletteChange();
-    void HandleProgress(TProgressStage stage, int percentDone, bool redrawNow,
-                        const QRect& rect, const QString& msg);
+    void HandleProgress(TProgressStage stage, int percentDone, bool redrawNow, const QRect& rect,
+                        const QString& msg);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tick's decisions with a scripted CAPI queue and real tables in a temporary folder.
 #include "app/CallTick.h"
-#include "core/Settings.h"
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
+#include "core/Settings.h"
 #include "db/Anruf.h"
 #include "db/CBase.h"
 #include "db/CallLog.h"
@@ -27,7 +27,8 @@ using Message = std::vector<uint8_t>;
 
 Message MakeConnectInd(uint32_t plci, const std::string& called, const std::string& calling) {
     Message m = {0, 0, 0, 0, 0x02, 0x82, 0x01, 0x80};
-    for (int i = 0; i < 4; ++i) m.push_back(static_cast<uint8_t>(plci >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        m.push_back(static_cast<uint8_t>(plci >> (8 * i)));
     m.push_back(1); // CIP value
     m.push_back(0);
     m.push_back(static_cast<uint8_t>(called.size() + 1));
@@ -37,7 +38,8 @@ Message MakeConnectInd(uint32_t plci, const std::string& called, const std::stri
     m.push_back(0x21);
     m.push_back(0x83);
     m.insert(m.end(), calling.begin(), calling.end());
-    for (int i = 0; i < 7; ++i) m.push_back(0);
+    for (int i = 0; i < 7; ++i)
+        m.push_back(0);
     m[0] = static_cast<uint8_t>(m.size());
     m[1] = static_cast<uint8_t>(m.size() >> 8);
     return m;
@@ -45,7 +47,8 @@ Message MakeConnectInd(uint32_t plci, const std::string& called, const std::stri
 
 Message DisconnectInd(uint32_t plci, uint16_t reason) {
     Message m = {14, 0, 0, 0, 0x04, 0x82, 0x02, 0x80};
-    for (int i = 0; i < 4; ++i) m.push_back(static_cast<uint8_t>(plci >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        m.push_back(static_cast<uint8_t>(plci >> (8 * i)));
     m.push_back(static_cast<uint8_t>(reason));
     m.push_back(static_cast<uint8_t>(reason >> 8));
     return m;
@@ -73,7 +76,8 @@ public:
 
     std::vector<uint16_t> SentCommands() const {
         std::vector<uint16_t> words;
-        for (const Message& m : sent) words.push_back(CommandWord(m.data()));
+        for (const Message& m : sent)
+            words.push_back(CommandWord(m.data()));
         return words;
     }
 
@@ -134,7 +138,8 @@ struct Tick : ::testing::Test {
     void TearDown() override { cb::SetClockOverride({}); }
 
     void TickAll() {
-        while (!port.queue.empty()) monitor.CAPITimerTick(view, &port);
+        while (!port.queue.empty())
+            monitor.CAPITimerTick(view, &port);
     }
     std::vector<std::vector<std::string>> LogRows() {
         CBase log;
@@ -157,9 +162,10 @@ TEST_F(Tick, IncomingCallIsAlertedLoggedShownAndCounted) {
     monitor.CAPITimerTick(view, &port);
 
     ASSERT_EQ(port.sent.size(), 1u);
-    EXPECT_EQ(port.sent[0], (Message {13, 0, 7, 0, 0x01, 0x80, 1, 0, 0x01, 0x01, 0, 0, 0}));
+    EXPECT_EQ(port.sent[0], (Message{13, 0, 7, 0, 0x01, 0x80, 1, 0, 0x01, 0x01, 0, 0, 0}));
     ASSERT_EQ(LogRows().size(), 1u);
-    EXPECT_EQ(LogRows()[0], (std::vector<std::string> {"946684799 ", "0301234567", "4711", " ", "active"}));
+    EXPECT_EQ(LogRows()[0],
+              (std::vector<std::string>{"946684799 ", "0301234567", "4711", " ", "active"}));
     EXPECT_EQ(monitor.aCallSlots[0].dwPlci, 0x0101u);
     EXPECT_EQ(monitor.aCallSlots[0].iRecNo, 0);
     EXPECT_EQ(monitor.iCallSlot, 1);
@@ -193,7 +199,7 @@ TEST_F(Tick, MsnFilterLetsOnlySelectedNumbersThrough) {
     port.queue.push_back(MakeConnectInd(0x0102, "47121", "301234567")); // prefix is not enough
     port.queue.push_back(MakeConnectInd(0x0103, "4712", "301234567"));
     TickAll();
-    EXPECT_EQ(port.SentCommands(), (std::vector<uint16_t> {0x8001, 0x8001, 0x8001}));
+    EXPECT_EQ(port.SentCommands(), (std::vector<uint16_t>{0x8001, 0x8001, 0x8001}));
     ASSERT_EQ(LogRows().size(), 1u);
     EXPECT_EQ(LogRows()[0][2], "4712");
     EXPECT_EQ(view.popups.size(), 1u);
@@ -207,9 +213,10 @@ TEST_F(Tick, HistoryOffLeavesLogIconAndSlotsAlone) {
     TickAll();
     EXPECT_TRUE(LogRows().empty());
     EXPECT_EQ(monitor.iCallSlot, 0);
-    for (const std::string& e : view.events) EXPECT_TRUE(e != "red" && e != "blink") << e;
+    for (const std::string& e : view.events)
+        EXPECT_TRUE(e != "red" && e != "blink") << e;
     EXPECT_EQ(view.count, 1);
-    EXPECT_EQ(port.SentCommands(), (std::vector<uint16_t> {0x8001, 0x8304}));
+    EXPECT_EQ(port.SentCommands(), (std::vector<uint16_t>{0x8001, 0x8304}));
 }
 
 TEST_F(Tick, KnownCallersOnlySuppressesThePopupForStrangers) {
@@ -222,7 +229,7 @@ TEST_F(Tick, KnownCallersOnlySuppressesThePopupForStrangers) {
     EXPECT_EQ(LogRows().size(), 2u);
     EXPECT_EQ(LogRows()[0][1], "0891234");
     EXPECT_EQ(LogRows()[1][1], "0");
-    EXPECT_EQ(view.events, (std::vector<std::string> {"blink", "blink"}));
+    EXPECT_EQ(view.events, (std::vector<std::string>{"blink", "blink"}));
     EXPECT_EQ(view.count, 2);
 }
 
@@ -230,7 +237,8 @@ TEST_F(Tick, PopupClosedByItsTimerKeepsTheIconUntilAcknowledged) {
     view.popupTag = 1; // closed by the user while all were seen: back to idle
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
     monitor.CAPITimerTick(view, &port);
-    EXPECT_EQ(view.events, (std::vector<std::string> {"red", "popup Meier", "closed Meier", "stop", "white"}));
+    EXPECT_EQ(view.events,
+              (std::vector<std::string>{"red", "popup Meier", "closed Meier", "stop", "white"}));
     EXPECT_TRUE(monitor.bAllSeen);
 
     view.events.clear();
@@ -243,7 +251,7 @@ TEST_F(Tick, PopupClosedByItsTimerKeepsTheIconUntilAcknowledged) {
     view.popupTag = 1; // the user closes a later one: the icon stays red
     port.queue.push_back(MakeConnectInd(0x0103, "4711", "301234567"));
     monitor.CAPITimerTick(view, &port);
-    EXPECT_EQ(view.events, (std::vector<std::string> {"red", "popup Meier", "closed Meier"}));
+    EXPECT_EQ(view.events, (std::vector<std::string>{"red", "popup Meier", "closed Meier"}));
 }
 
 TEST_F(Tick, AnsweredElsewhereMarksOnlyTheLastTwoCalls) {
@@ -260,8 +268,8 @@ TEST_F(Tick, AnsweredElsewhereMarksOnlyTheLastTwoCalls) {
     EXPECT_EQ(rows[1][3], "J");
     EXPECT_EQ(rows[2][3], " ");
     EXPECT_EQ(port.SentCommands(),
-              (std::vector<uint16_t> {0x8001, 0x8001, 0x8001, 0x8304, 0x8304, 0x8304}));
-    EXPECT_EQ(port.sent[4], (Message {12, 0, 7, 0, 0x04, 0x83, 1, 0, 0x02, 0x01, 0, 0}));
+              (std::vector<uint16_t>{0x8001, 0x8001, 0x8001, 0x8304, 0x8304, 0x8304}));
+    EXPECT_EQ(port.sent[4], (Message{12, 0, 7, 0, 0x04, 0x83, 1, 0, 0x02, 0x01, 0, 0}));
 }
 
 TEST_F(Tick, MarkFindsItsCallAgainAfterThePackAndNeverAnotherOne) {
@@ -288,8 +296,8 @@ TEST_F(Tick, FailedAlertShowsTheBoxAndDropsTheCall) {
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
     port.queue.push_back(DisconnectInd(0x0101, 0x3490));
     TickAll();
-    EXPECT_EQ(boxes.texts(), (std::vector<std::string> {"CAPI PutMessage\nCode:1108",
-                                                         "CAPI PutMessage\nCode:1108"}));
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"CAPI PutMessage\nCode:1108",
+                                                       "CAPI PutMessage\nCode:1108"}));
     EXPECT_TRUE(LogRows().empty());
     EXPECT_TRUE(view.popups.empty());
     EXPECT_EQ(view.count, 0);
@@ -304,8 +312,8 @@ TEST_F(Tick, NestedTickOpensASecondPopupAndHandlesTheDisconnect) {
         TickAll();
     };
     monitor.CAPITimerTick(view, &port);
-    EXPECT_EQ(view.events, (std::vector<std::string> {"red", "popup Meier", "red", "popup 0891234",
-                                                      "closed 0891234", "closed Meier"}));
+    EXPECT_EQ(view.events, (std::vector<std::string>{"red", "popup Meier", "red", "popup 0891234",
+                                                     "closed 0891234", "closed Meier"}));
     const auto rows = LogRows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0][3], "J");
@@ -321,7 +329,8 @@ TEST_F(Tick, GarbledMessagesAreIgnoredWithoutOverrun) {
     port.queue.push_back({9, 0, 7, 0, 0x04, 0x82, 1, 0, 1}); // truncated DISCONNECT_IND
     TickAll();
     EXPECT_LE(LogRows().size(), 1u);
-    for (const auto& row : LogRows()) EXPECT_LE(row[2].size(), 20u);
+    for (const auto& row : LogRows())
+        EXPECT_LE(row[2].size(), 20u);
 }
 
 TEST_F(Tick, ClientShowsAnnouncedCallsOnceAndLogsNothing) {
@@ -334,7 +343,8 @@ TEST_F(Tick, ClientShowsAnnouncedCallsOnceAndLogsNothing) {
     server.SendText(FormatCallMessage(0, 2, "0301234567", "4711").c_str()); // repeated number
     server.SendText(FormatCallMessage(1, 3, "0891234", "4711").c_str());
     server.SendText(",,,"); // no sequence number
-    for (int i = 0; i < 5; ++i) monitor.CAPITimerTick(view, nullptr);
+    for (int i = 0; i < 5; ++i)
+        monitor.CAPITimerTick(view, nullptr);
     monitor.pMailClient = nullptr;
     SetMailPortOverride(0);
     ASSERT_EQ(view.popups.size(), 2u);
@@ -361,10 +371,11 @@ TEST_F(Tick, ServerAnnouncesPassingCallsWithRisingSequenceNumbers) {
     monitor.pMailServer = nullptr;
     std::vector<std::string> received;
     char buffer[200];
-    while (client.ReadMessage(buffer, sizeof buffer)) received.emplace_back(buffer);
+    while (client.ReadMessage(buffer, sizeof buffer))
+        received.emplace_back(buffer);
     SetMailPortOverride(0);
-    EXPECT_EQ(received, (std::vector<std::string> {"0,946684799,0301234567,4711",
-                                                   "1,946684799,0891234,4711"}));
+    EXPECT_EQ(received, (std::vector<std::string>{"0,946684799,0301234567,4711",
+                                                  "1,946684799,0891234,4711"}));
     EXPECT_EQ(monitor.iMsgSeq, 2);
 }
 
@@ -384,15 +395,17 @@ TEST_F(Tick, ServerThatIsAlsoClientKeepsItsSendCounterAndWrapsAtTheTop) {
     monitor.iLastSeq = 12345; // as if it had seen another server's call first
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
     port.queue.push_back(MakeConnectInd(0x0102, "4711", "891234"));
-    for (int i = 0; i < 6; ++i) monitor.CAPITimerTick(view, &port); // reads its own back between
+    for (int i = 0; i < 6; ++i)
+        monitor.CAPITimerTick(view, &port); // reads its own back between
     monitor.pMailClient = nullptr;
     monitor.pMailServer = nullptr;
     std::vector<std::string> received;
     char buffer[200];
-    while (other.ReadMessage(buffer, sizeof buffer)) received.emplace_back(buffer);
+    while (other.ReadMessage(buffer, sizeof buffer))
+        received.emplace_back(buffer);
     SetMailPortOverride(0);
-    EXPECT_EQ(received, (std::vector<std::string> {"2147483647,946684799,0301234567,4711",
-                                                   "-2147483648,946684799,0891234,4711"}));
+    EXPECT_EQ(received, (std::vector<std::string>{"2147483647,946684799,0301234567,4711",
+                                                  "-2147483648,946684799,0891234,4711"}));
     EXPECT_EQ(monitor.iMsgSeq, -2147483647);
     EXPECT_EQ(monitor.iLastSeq, -2147483648);
     // Two own calls, two pop-ups of their own and two read back from the network.
@@ -459,7 +472,8 @@ TEST_F(Tick, KeyedClientShowsOnlySignedAnnouncementsAndNoReplays) {
         const std::string next = genuine.Sign(FormatCallMessage(4, 1, "0893333", "4711"), now);
         replayer.WriteBlock(next.data(), static_cast<uint32_t>(next.size()));
     }
-    for (int i = 0; i < 6; ++i) monitor.CAPITimerTick(view, nullptr);
+    for (int i = 0; i < 6; ++i)
+        monitor.CAPITimerTick(view, nullptr);
     sKennwort.clear();
     bClient = false;
     monitor.SyncMailSlots("DEDOV");

@@ -16,8 +16,8 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QMenu>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -94,9 +94,10 @@ TEST_F(MainWindow, MenuHasItsSixEntriesInOrder) {
         names << action->objectName();
         captions << action->text();
     }
-    EXPECT_EQ(names, (QStringList {"MPunktAnrufer", "MPunktTelefonbuch", "MPunktParameter", "Hilfe1",
-                                   "MPunktInfo", "MPunktBeenden"}));
-    EXPECT_EQ(captions, (QStringList {"Anrufer", "Telefonbuch", "Parameter", "Hilfe", "Info", "Beenden"}));
+    EXPECT_EQ(names, (QStringList{"MPunktAnrufer", "MPunktTelefonbuch", "MPunktParameter", "Hilfe1",
+                                  "MPunktInfo", "MPunktBeenden"}));
+    EXPECT_EQ(captions,
+              (QStringList{"Anrufer", "Telefonbuch", "Parameter", "Hilfe", "Info", "Beenden"}));
     EXPECT_EQ(window.windowTitle(), "ISDN Monitor");
     EXPECT_FALSE(window.isVisible());
 }
@@ -188,4 +189,3 @@ TEST_F(MainWindow, FreshFolderGetsItsTablesAndLegacyNamesAreTakenOver) {
     EXPECT_FALSE(std::filesystem::exists("calls.dbf"));
     window.FormDestroy();
 }
-

@@ -44,7 +44,8 @@ public:
     bool WaitForConnections(int n, int timeoutMs = 3000) {
         return Until(
             [&] {
-                while (QTcpSocket* s = server.nextPendingConnection()) clients.push_back(s);
+                while (QTcpSocket* s = server.nextPendingConnection())
+                    clients.push_back(s);
                 return static_cast<int>(clients.size()) >= n;
             },
             timeoutMs);
@@ -57,7 +58,8 @@ public:
             }
     }
     void DropAll() {
-        for (QTcpSocket* s : clients) s->abort();
+        for (QTcpSocket* s : clients)
+            s->abort();
     }
 
     QTcpServer server;
@@ -74,7 +76,8 @@ std::vector<LogRow> ReadLog() {
     if (!log.Open(kCallLogFile)) return rows;
     for (uint32_t i = 0; i < log.RecCount(); ++i) {
         log.GoTo(i);
-        rows.push_back({log.GetField("ANRUFER"), log.GetField("GERUFENER"), log.GetField("ANG", false)});
+        rows.push_back(
+            {log.GetField("ANRUFER"), log.GetField("GERUFENER"), log.GetField("ANG", false)});
     }
     return rows;
 }
@@ -89,8 +92,9 @@ struct RouterLine : ::testing::Test {
     void SetUp() override {
         ResetSettings();
         SetSettingsFilePathOverride(ini);
-        WriteWholeFile(ini, "[Anruf]\nSekunden=1\n[Leitung]\nArt=Anrufmonitor\nAdresse=127.0.0.1\nPort=" +
-                                std::to_string(router.Port()) + "\n");
+        WriteWholeFile(
+            ini, "[Anruf]\nSekunden=1\n[Leitung]\nArt=Anrufmonitor\nAdresse=127.0.0.1\nPort=" +
+                     std::to_string(router.Port()) + "\n");
         CBase book;
         AddPhoneBookFields(book);
         ASSERT_TRUE(book.Create(kPhoneBookFile));
@@ -105,9 +109,9 @@ struct RouterLine : ::testing::Test {
     void TearDown() override { SetSettingsFilePathOverride(""); }
 
     void Watch(TRouterLine& line) {
-        QObject::connect(&line, &TRouterLine::StateChanged, [this](TCapiLine::State s, const QString& d) {
-            states.emplace_back(s, d);
-        });
+        QObject::connect(
+            &line, &TRouterLine::StateChanged,
+            [this](TCapiLine::State s, const QString& d) { states.emplace_back(s, d); });
     }
 };
 
@@ -118,9 +122,9 @@ TEST_F(RouterLine, HostileLinesAreSkippedAndTheConnectionStays) {
     Watch(line);
     line.Start(QStringLiteral("127.0.0.1"), router.Port());
     ASSERT_TRUE(router.WaitForConnections(1));
-    router.Write(QByteArray(3000, 'A'));                       // overlong, in pieces
+    router.Write(QByteArray(3000, 'A')); // overlong, in pieces
     router.Write(QByteArray(3000, 'B') + "\n");
-    router.Write("08.12.26 14:03:11;RING;0;0301234567\n");     // called number missing
+    router.Write("08.12.26 14:03:11;RING;0;0301234567\n");           // called number missing
     router.Write(QByteArray("\x00\x01\xff;RING;1;030;4711;\n", 20)); // binary
     router.Write("08.12.26 14:03:11;CALL;2;1;4711;0891234;SIP0;\n");
     router.Write("08.12.26 14:03:12;RING;3;0301234567;4711;SIP0;\r\n");
@@ -146,7 +150,8 @@ TEST_F(RouterLine, UnreachableMonitorIsLostUntilANewAddressAnswers) {
     line.Start(QStringLiteral("127.0.0.1"), nobody);
     ASSERT_TRUE(Until([&] { return !states.empty(); }, 3000));
     EXPECT_EQ(states[0].first, TCapiLine::State::Lost);
-    EXPECT_NE(states[0].second.indexOf(QString::number(nobody)), -1) << states[0].second.toStdString();
+    EXPECT_NE(states[0].second.indexOf(QString::number(nobody)), -1)
+        << states[0].second.toStdString();
     // The settings dialog names the right port: taken up at once, not after the 5 s.
     line.Retarget(QStringLiteral("127.0.0.1"), router.Port());
     ASSERT_TRUE(router.WaitForConnections(1, 2000));
@@ -196,7 +201,8 @@ TEST_F(RouterLine, OverlappingCallsAreLoggedShownAndTheAnsweredOneMarked) {
     EXPECT_EQ(rows[0].ang, " ");
     EXPECT_EQ(rows[1].anrufer, "0301234567");
     EXPECT_EQ(rows[1].gerufener, "4712");
-    ASSERT_TRUE(Until([&] { return window.CallCount() == 2 && !QApplication::activeModalWidget(); }, 5000));
+    ASSERT_TRUE(
+        Until([&] { return window.CallCount() == 2 && !QApplication::activeModalWidget(); }, 5000));
 
     // The router hands out connection 0 again: CONNECT marks the new call, not the old one.
     router.Write("08.12.26 14:06:00;RING;0;;4711;SIP0;\n08.12.26 14:06:05;CONNECT;0;1;;\n");
@@ -212,17 +218,22 @@ TEST_F(RouterLine, DroppedConnectionShowsInTheTrayAndIsWonBack) {
     TMainWindow window("/nonexistent/libcapi20.so.3");
     window.FormCreate();
     ASSERT_TRUE(router.WaitForConnections(1));
-    ASSERT_TRUE(Until([&] { return window.RouterLine()->LineState() == TCapiLine::State::Connected; }, 2000));
+    ASSERT_TRUE(Until(
+        [&] { return window.RouterLine()->LineState() == TCapiLine::State::Connected; }, 2000));
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
 
     router.DropAll();
-    ASSERT_TRUE(Until([&] { return window.RouterLine()->LineState() == TCapiLine::State::Lost; }, 3000));
-    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon - keine Verbindung zum Anrufmonitor des Routers");
+    ASSERT_TRUE(
+        Until([&] { return window.RouterLine()->LineState() == TCapiLine::State::Lost; }, 3000));
+    EXPECT_EQ(window.TrayIcon().Hint(),
+              "CallBeacon - keine Verbindung zum Anrufmonitor des Routers");
     window.TrayIconClick(); // acknowledging keeps a lost line shown
-    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon - keine Verbindung zum Anrufmonitor des Routers");
+    EXPECT_EQ(window.TrayIcon().Hint(),
+              "CallBeacon - keine Verbindung zum Anrufmonitor des Routers");
 
     ASSERT_TRUE(router.WaitForConnections(2, TRouterLine::kRetryIntervalMs + 3000));
-    ASSERT_TRUE(Until([&] { return window.RouterLine()->LineState() == TCapiLine::State::Connected; }, 2000));
+    ASSERT_TRUE(Until(
+        [&] { return window.RouterLine()->LineState() == TCapiLine::State::Connected; }, 2000));
     EXPECT_EQ(window.TrayIcon().Hint(),
               "CallBeacon - Verbindung zum Anrufmonitor des Routers wiederhergestellt");
     router.Write("08.12.26 14:10:00;RING;4;0301234567;4711;SIP0;\n");
@@ -231,4 +242,3 @@ TEST_F(RouterLine, DroppedConnectionShowsInTheTrayAndIsWonBack) {
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 1 Anruf");
     window.FormDestroy();
 }
-

@@ -72,4 +72,3 @@ TEST(TrayIcon, StandInGivesWayToATrayThatAppearsLater) {
     EXPECT_EQ(VisibleStandIns(), 0);
     TTrayIcon::SetTrayProbe(nullptr);
 }
-

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // End to end through the real libcapi20 against the simulated line, and the line's own
 // behaviour toward hostile clients.
-#include "support/LineProcess.h"
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
+#include "support/LineProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -105,8 +105,8 @@ TEST_F(CapiLine, CallIsDecodedAlertedAndDisconnected) {
         const char* calling;
     } rings[] = {
         {"ring 0101 4711 301234567", "4711", "0301234567"},
-        {"ring 0201 4711 0891234", "4711", "0891234"}, // already with its 0
-        {"ring 0301 - -", "", "0"},                    // no numbers at all
+        {"ring 0201 4711 0891234", "4711", "0891234"},            // already with its 0
+        {"ring 0301 - -", "", "0"},                               // no numbers at all
         {"ring 0302 4711 +41441234567", "4711", "0041441234567"}, // type international
         {"ring 0401 12345678901234567890123456789012345678901234567890 "
          "98765432109876543210987654321098765432109876543210",
@@ -176,7 +176,8 @@ TEST_F(CapiLine, LostLineIsToldApartFromAnEmptyQueueAndDoesNotKill) {
     unsigned got = CapiBase::kErrQueueEmpty;
     for (int i = 0; i < 50 && got == CapiBase::kErrQueueEmpty; ++i) {
         got = capi.GetMessageNonBlocking(&msg);
-        if (got == CapiBase::kErrQueueEmpty) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (got == CapiBase::kErrQueueEmpty)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(got, CapiBase::kErrOsResource);
     EXPECT_EQ(capi.GetMessageNonBlocking(&msg), CapiBase::kErrOsResource);

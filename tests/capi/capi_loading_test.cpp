@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the CAPI library and start-up against stand-in libraries, a missing library and
 // the real libcapi20 without a reachable device.
-#include "support/LineProcess.h"
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
+#include "support/LineProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

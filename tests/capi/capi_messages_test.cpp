@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "capi/CapiMessages.h"
 #include "capi/CapiBase.h"
+#include "capi/CapiMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -97,9 +97,9 @@ TEST(CapiMessages, ConnectIndTypeOfNumberGivesThePrefix) {
     };
     ConnectInd ind{};
     for (const Case& c : cases) {
-        ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, "4711"),
-                                          NumberStruct({c.octet3, 0x83}, c.digits)),
-                           ind));
+        ASSERT_TRUE(Decode(
+            ConnectIndWith(NumberStruct({0x81}, "4711"), NumberStruct({c.octet3, 0x83}, c.digits)),
+            ind));
         EXPECT_STREQ(ind.szCalling, c.expected) << int(c.octet3) << " " << c.digits;
     }
     // 60 international digits: "00" and the first 37.

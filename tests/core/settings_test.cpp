@@ -3,8 +3,8 @@
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using cbtest::ReadWholeFile;
@@ -36,18 +36,20 @@ TEST_F(SettingsFile, NoFileGivesDefaultsAndShutdownWritesAll29Keys) {
         EXPECT_STREQ(aszNr[i], "");
     }
     ASSERT_TRUE(SaveSettings());
-    EXPECT_EQ(ReadWholeFile(path),
-              "[Anruf]\nSekunden=10\nHistory=1\nAnruferAnzeigen=1\nBekannte=0\nBlinkend=0\n\n"
-              "[Netzwerk]\nClient=0\nServer=0\nBroadcast=\nKennwort=\n\n[Fenster]\nPosSpeichern=0\n\n"
-              "[MSN]\nAlle=1\nZeige0=0\nZeige1=0\nZeige2=0\nZeige3=0\nZeige4=0\nZeige5=0\n"
-              "Zeige6=0\nZeige7=0\nZeige8=0\nZeige9=0\nNr0=\nNr1=\nNr2=\nNr3=\nNr4=\nNr5=\n"
-              "Nr6=\nNr7=\nNr8=\nNr9=\n\n[Leitung]\nArt=CAPI\nAdresse=fritz.box\nPort=1012\n");
+    EXPECT_EQ(
+        ReadWholeFile(path),
+        "[Anruf]\nSekunden=10\nHistory=1\nAnruferAnzeigen=1\nBekannte=0\nBlinkend=0\n\n"
+        "[Netzwerk]\nClient=0\nServer=0\nBroadcast=\nKennwort=\n\n[Fenster]\nPosSpeichern=0\n\n"
+        "[MSN]\nAlle=1\nZeige0=0\nZeige1=0\nZeige2=0\nZeige3=0\nZeige4=0\nZeige5=0\n"
+        "Zeige6=0\nZeige7=0\nZeige8=0\nZeige9=0\nNr0=\nNr1=\nNr2=\nNr3=\nNr4=\nNr5=\n"
+        "Nr6=\nNr7=\nNr8=\nNr9=\n\n[Leitung]\nArt=CAPI\nAdresse=fritz.box\nPort=1012\n");
 }
 
 TEST_F(SettingsFile, ValuesParseAsTheProfileFunctionsDo) {
     WriteWholeFile(path, "[Anruf]\nSekunden=0x14\nHistory=2\nAnruferAnzeigen=yes\nBekannte=yes\n"
                          "Blinkend=-1\n[Netzwerk]\nClient=0x10\nServer=0\n[MSN]\nAlle=\n"
-                         "Zeige3=1\nNr3=" + std::string(40, '7') + "\nNr4=0301234\n");
+                         "Zeige3=1\nNr3=" +
+                             std::string(40, '7') + "\nNr4=0301234\n");
     LoadSettings();
     EXPECT_EQ(iSekunden, 20);
     EXPECT_TRUE(bHistory);
@@ -60,8 +62,8 @@ TEST_F(SettingsFile, ValuesParseAsTheProfileFunctionsDo) {
     EXPECT_EQ(std::string(aszNr[3]), std::string(24, '7')); // cut to its buffer
     EXPECT_STREQ(aszNr[4], "0301234");
 
-    for (const auto& [text, expected] :
-         std::vector<std::pair<std::string, int>>{{"abc", 10}, {"150", 150}, {"$10", 16}, {"-3", -3}}) {
+    for (const auto& [text, expected] : std::vector<std::pair<std::string, int>>{
+             {"abc", 10}, {"150", 150}, {"$10", 16}, {"-3", -3}}) {
         WriteWholeFile(path, "[Anruf]\nSekunden=" + text + "\n");
         LoadSettings();
         EXPECT_EQ(iSekunden, expected) << text;
@@ -78,7 +80,10 @@ TEST_F(SettingsFile, SaveKeepsForeignSectionsCommentsAndWindowSections) {
     SaveSettings();
     const std::string after = ReadWholeFile(path);
     EXPECT_EQ(after.rfind("; von Hand\n[Eigenes]\nSekunden=99\n[WndDetail]\nLeft=12\nTop=34\n"
-                          "[Anruf]\nSekunden=8\n", 0), 0u) << after;
+                          "[Anruf]\nSekunden=8\n",
+                          0),
+              0u)
+        << after;
     EXPECT_NE(after.find("Nr0=4711\n"), std::string::npos);
 }
 

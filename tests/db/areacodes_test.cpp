@@ -35,7 +35,7 @@ TEST_F(AreaCodeTest, CodesArePrefixesAndTheFirstFitWins) {
     EXPECT_EQ(PlaceOf("0301234"), "Berlin");
     EXPECT_EQ(PlaceOf("0331 12 34"), "Potsdam"); // blanks after the code do not matter
     EXPECT_EQ(PlaceOf("030"), "Berlin");
-    EXPECT_EQ(PlaceOf("03"), "-");               // shorter than every code
+    EXPECT_EQ(PlaceOf("03"), "-"); // shorter than every code
     EXPECT_EQ(PlaceOf(""), "-");
     EXPECT_EQ(PlaceOf("03 31"), "-");
     EXPECT_EQ(PlaceOf("089"), "-");
@@ -60,7 +60,8 @@ TEST_F(AreaCodeTest, MissingOrBrokenDirectoryFindsNothingSilently) {
     // Random bytes, and random bytes behind a valid header.
     std::mt19937 random(4711);
     std::string garbage(5000, '\0');
-    for (char& c : garbage) c = static_cast<char>(random());
+    for (char& c : garbage)
+        c = static_cast<char>(random());
     cbtest::WriteWholeFile(kAreaCodeFile, garbage);
     EXPECT_EQ(PlaceOf("0301234"), "-");
 
@@ -68,7 +69,8 @@ TEST_F(AreaCodeTest, MissingOrBrokenDirectoryFindsNothingSilently) {
     std::string file = cbtest::ReadWholeFile(kAreaCodeFile);
     const std::string header = file.substr(0, 32 * 6 + 1);
     cbtest::WriteWholeFile(kAreaCodeFile, header + garbage.substr(0, 300));
-    for (int i = 0; i < 50; ++i) PlaceOf(std::to_string(random())); // anything but a crash
+    for (int i = 0; i < 50; ++i)
+        PlaceOf(std::to_string(random())); // anything but a crash
 
     // The header promises more records than the file holds.
     file[4] = '\x7F';
@@ -125,7 +127,7 @@ TEST_F(RealAreaCodeTest, KnownCitiesSitWhereTheyBelong) {
     ExpectPlace("0301234567", "Berlin", "1");
     ExpectPlace("089123456", "M\xFCnchen", "8");
     ExpectPlace("0331123456", "Potsdam", "14");
-    ExpectPlace("02129555", "Haan Rheinl", "42");  // longer code before the overlapping one
+    ExpectPlace("02129555", "Haan Rheinl", "42"); // longer code before the overlapping one
     ExpectPlace("0212555", "Solingen", "42");
     std::string place, plz, breite, laenge;
     LookupAreaCode("0301", place, plz, breite, laenge);
@@ -150,7 +152,8 @@ TEST_F(RealAreaCodeTest, EveryRowOfTheSourceIsThere) {
     std::string line;
     std::vector<std::string> codes;
     std::getline(csv, line);
-    while (std::getline(csv, line)) codes.push_back(line.substr(0, line.find(';')));
+    while (std::getline(csv, line))
+        codes.push_back(line.substr(0, line.find(';')));
     CBase table(kAreaCodeFile);
     table.SetKey(kAreaCodeKey);
     ASSERT_EQ(table.RecCount(), codes.size());

@@ -2,7 +2,6 @@
 #include "support/TableSupport.h"
 #include "support/TestSupport.h"
 
-
 using namespace tabletest;
 
 namespace {
@@ -93,7 +92,7 @@ TEST_F(CallLogTest, AnsweredCallMarksNothingWhenTheCallIsGone) {
     }
     const std::string before = cbtest::ReadWholeFile(kCallLogFile);
     EXPECT_FALSE(MarkAnsweredCall(1, 200, "0302"));
-    EXPECT_FALSE(MarkAnsweredCall(0, 200, "0301")); // same caller, other time
+    EXPECT_FALSE(MarkAnsweredCall(0, 200, "0301"));   // same caller, other time
     EXPECT_FALSE(MarkAnsweredCall(0, "100", "0302")); // same time, other caller
     EXPECT_EQ(cbtest::ReadWholeFile(kCallLogFile), before);
 }

@@ -66,7 +66,8 @@ void Exercise(const uint8_t* data, size_t size) {
     if (size % 11 == 3) {
         // Reading only: every change is refused, the file stays as it is.
         if (!db.OpenForReading(file)) return;
-        for (int64_t i = 0; i < db.RecCount() && i < 5000; ++i) db.GoTo(i);
+        for (int64_t i = 0; i < db.RecCount() && i < 5000; ++i)
+            db.GoTo(i);
         db.Write();
         db.Append();
         (void)CBase::IsDamage(db.LastError());

@@ -613,7 +613,8 @@ TEST_F(CBaseTest, FindIfSeesPlainFieldTextAndSkipsDeleted) {
         return field.starts_with("Bert");
     };
     EXPECT_EQ(db.FindIf("name", isBert), 1);
-    EXPECT_EQ(seen, (std::vector<std::string>{"Anna      ", "Bert      "})); // descrambled, blanks kept
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"Anna      ", "Bert      "})); // descrambled, blanks kept
     db.SkipDeleted(true);
     EXPECT_EQ(db.FindIf("NAME", isBert), 2);
     EXPECT_EQ(db.GetField("TEL"), "3");

@@ -35,7 +35,10 @@ log.close()
 
 class Progress : public ConversionProgress {
 public:
-    void SetMax(int table, uint32_t max) override { aMax[table] = max; ++aCalls[table]; }
+    void SetMax(int table, uint32_t max) override {
+        aMax[table] = max;
+        ++aCalls[table];
+    }
     void SetValue(int table, uint32_t value) override {
         EXPECT_LE(value, aMax[table]);
         aLast[table] = value;
@@ -52,18 +55,25 @@ protected:
         CBase table;
         ASSERT_TRUE(table.Open(file)) << file;
         ASSERT_EQ(table.FieldCount(), static_cast<int>(names.size())) << file;
-        for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(table.FieldName(int(i)), names[i]);
+        for (size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(table.FieldName(int(i)), names[i]);
         EXPECT_EQ(table.RecCount(), count) << file;
         const std::string bytes = cbtest::ReadWholeFile(file);
-        const size_t header = names.size() == 10 ? 353 : 161, record = names.size() == 10 ? 458 : 52;
+        const size_t header = names.size() == 10 ? 353 : 161,
+                     record = names.size() == 10 ? 458 : 52;
         ASSERT_GE(bytes.size(), 12u);
-        EXPECT_EQ(static_cast<unsigned char>(bytes[8]) + 256u * static_cast<unsigned char>(bytes[9]), header);
-        EXPECT_EQ(static_cast<unsigned char>(bytes[10]) + 256u * static_cast<unsigned char>(bytes[11]), record);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[8]) +
+                      256u * static_cast<unsigned char>(bytes[9]),
+                  header);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[10]) +
+                      256u * static_cast<unsigned char>(bytes[11]),
+                  record);
         EXPECT_EQ(bytes.size(), header + count * record + 1);
     }
     static const std::vector<std::string>& BookColumns() {
-        static const std::vector<std::string> names = {"NAME", "TELEFON", "INFO", "VORNAME", "STRASSE",
-                                                       "PLZORT", "ORT", "EMAIL", "FAX", "APARTNER"};
+        static const std::vector<std::string> names = {"NAME",    "TELEFON", "INFO", "VORNAME",
+                                                       "STRASSE", "PLZORT",  "ORT",  "EMAIL",
+                                                       "FAX",     "APARTNER"};
         return names;
     }
     static const std::vector<std::string>& LogColumns() {
@@ -110,7 +120,8 @@ TEST_F(ConversionTest, LayoutCheckLooksAtField3AndField7) {
     CreateCallLog();
     {
         CBase old;
-        for (int i = 0; i < 7; ++i) old.AddField(i, "F" + std::to_string(i), 'C', 5, 0);
+        for (int i = 0; i < 7; ++i)
+            old.AddField(i, "F" + std::to_string(i), 'C', 5, 0);
         ASSERT_TRUE(old.Create(kPhoneBookFile));
     }
     EXPECT_TRUE(TablesNeedConversion());
@@ -139,7 +150,9 @@ TEST_F(ConversionTest, OldTablesFromAnotherWriterKeepEveryRecordAndMark) {
         EXPECT_EQ(book.GetField("TELEFON"), phone);
         EXPECT_EQ(book.GetField("INFO"), "Info " + std::to_string(i));
         EXPECT_EQ(book.GetField("VORNAME"), "M\xFCller");
-        EXPECT_EQ(book.GetField("STRASSE"), "Stra\xDF" "e " + std::to_string(i));
+        EXPECT_EQ(book.GetField("STRASSE"), "Stra\xDF"
+                                            "e " +
+                                                std::to_string(i));
         EXPECT_EQ(book.GetField("PLZORT"), "1011" + std::to_string(i % 10));
         EXPECT_EQ(book.GetField("ORT"), "Berlin");
         EXPECT_EQ(book.GetField("EMAIL", false), std::string(50, ' '));
@@ -283,7 +296,7 @@ TEST_F(ConversionTest, FullDiskDuringTheCopyLeavesTheOldTableInPlace) {
     const std::string book = cbtest::ReadWholeFile(kPhoneBookFile);
     const std::string log = cbtest::ReadWholeFile(kCallLogFile);
 
-    struct rlimit saved{};
+    struct rlimit saved {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = saved;

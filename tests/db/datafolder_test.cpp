@@ -2,8 +2,8 @@
 // The tables on data folders as users bring them: the start-up check, the call log when it
 // cannot write, the conversion of tables spelt in capitals, shared or linked, and backups
 // left by an interrupted conversion.
-#include "support/TestSupport.h"
 #include "support/TableSupport.h"
+#include "support/TestSupport.h"
 
 #include "db/Conversion.h"
 #include "db/TableErrors.h"
@@ -23,7 +23,6 @@ bool Contains(const std::string& text, const std::string& part) {
 
 class DataFolderTest : public ::testing::Test {
 protected:
-
     // The one box shown so far.
     std::string OnlyBox() {
         EXPECT_EQ(boxes.texts().size(), 1u);

@@ -8,7 +8,8 @@ using namespace tabletest;
 
 namespace {
 
-const std::string kNoNumber = "Keine Rufnr. \xFC" "bermittelt";
+const std::string kNoNumber = "Keine Rufnr. \xFC"
+                              "bermittelt";
 
 class PhoneBookTest : public ::testing::Test {
 protected:
@@ -17,8 +18,7 @@ protected:
 };
 
 TEST_F(PhoneBookTest, KnownCallerFillsEveryColumnAndNamesTheCalledParty) {
-    CreatePhoneBook({{"Meier", "0301234567", false, "Berlin-Mitte"},
-                     {"Eigene MSN", "4711"}});
+    CreatePhoneBook({{"Meier", "0301234567", false, "Berlin-Mitte"}, {"Eigene MSN", "4711"}});
     CreateAreaCodes({{"030", "Berlin", "10115", "52.5200", "13.4050"}});
     tAnruf a;
     a.bOk = true;
@@ -136,7 +136,8 @@ TEST_F(PhoneBookTest, PlacesForeignMobileAndServiceNumbersWithoutAMapPoint) {
         EXPECT_EQ(u.sName, c.number);
         const bool town = *c.plz != '\0';
         EXPECT_EQ(u.sAvonOrt, c.ort) << c.number;
-        EXPECT_EQ(u.sOrt, town ? c.ort : "") << c.number; // an entry made from it gets no "Mobilfunk"
+        EXPECT_EQ(u.sOrt, town ? c.ort : "")
+            << c.number; // an entry made from it gets no "Mobilfunk"
         EXPECT_EQ(u.sPlz, c.plz) << c.number;
         EXPECT_EQ(u.sBreite.empty(), std::string(c.plz).empty()) << c.number;
     }

@@ -2,8 +2,8 @@
 // The snapshot must name every call exactly as the phone-book lookup does.
 #include "db/PhoneBookCache.h"
 
-#include "ui/dialogs_tables.h"
 #include "support/TestSupport.h"
+#include "ui/dialogs_tables.h"
 
 #include <gtest/gtest.h>
 
@@ -76,30 +76,57 @@ TEST(PhoneBookCache, SameAsLookupOnTrickyEntries) {
     dlgtest::CreatePhoneBook();
     dlgtest::AddEntries({
         {"Gel\xF6scht", "0301234", "Erst", "", "", "", "", "", "", "", true}, // deleted wins never
-        {"Meier", "0301234", "Hans", "Hauptstr. 1", "10115", "Berlin", "Info", "m@x.de", "0305", "Eva"},
-        {"Meier zwei", "0301234", "Otto"},                 // same number, higher record
-        {"Mit Wort", "0401111 privat", ""},                // number followed by a word
-        {"Leerzeichen", "040 2222", "Anna"},               // blank after the area code
-        {"Voll", "01234567890123456789", "Max"},           // fills the column
-        {"Leer", "", ""},                                  // empty number
-        {"B\xFCro", "0409999", ""},                        // an MSN with a name
+        {"Meier", "0301234", "Hans", "Hauptstr. 1", "10115", "Berlin", "Info", "m@x.de", "0305",
+         "Eva"},
+        {"Meier zwei", "0301234", "Otto"},       // same number, higher record
+        {"Mit Wort", "0401111 privat", ""},      // number followed by a word
+        {"Leerzeichen", "040 2222", "Anna"},     // blank after the area code
+        {"Voll", "01234567890123456789", "Max"}, // fills the column
+        {"Leer", "", ""},                        // empty number
+        {"B\xFCro", "0409999", ""},              // an MSN with a name
         {"Klein", "0301234", "Zoe"},
         {"Null", "0305555", "Nul"},
-        {"Plus", "+49 40 3333 B\xFCro", ""},              // written forms of one number
+        {"Plus", "+49 40 3333 B\xFCro", ""}, // written forms of one number
         {"Klammer", "0049 (40) 33-33", ""},
         {"Schweiz", "+41 44 1234567", ""},
     });
-    PokeTelefon(9, std::string("030\0" "5555", 8));       // a NUL inside the column
+    PokeTelefon(9, std::string("030\0"
+                               "5555",
+                               8)); // a NUL inside the column
 
     CPhoneBookCache cache;
     ASSERT_TRUE(cache.Load());
     EXPECT_EQ(cache.EntryCount(), 12u);
-    ExpectEquivalent(cache, {"", "0", "1", "03", "030", "0301234", "03012345", "0401111",
-                             "0401111 ", "0401111 privat", "040", "040 2222", "0402222",
-                             "01234567890123456789", "012345678901234567890", "0409999",
-                             "04099990", "0305555", "030 ", "  ", "0301234\xFC",
-                             std::string("030\0" "1234", 8), "0403333", "00494033 33",
-                             "+49403333", "0041441234567", "041441234567", "004144123456"});
+    ExpectEquivalent(cache, {"",
+                             "0",
+                             "1",
+                             "03",
+                             "030",
+                             "0301234",
+                             "03012345",
+                             "0401111",
+                             "0401111 ",
+                             "0401111 privat",
+                             "040",
+                             "040 2222",
+                             "0402222",
+                             "01234567890123456789",
+                             "012345678901234567890",
+                             "0409999",
+                             "04099990",
+                             "0305555",
+                             "030 ",
+                             "  ",
+                             "0301234\xFC",
+                             std::string("030\0"
+                                         "1234",
+                                         8),
+                             "0403333",
+                             "00494033 33",
+                             "+49403333",
+                             "0041441234567",
+                             "041441234567",
+                             "004144123456"});
     EXPECT_TRUE(boxes.texts().empty());
 }
 
@@ -112,7 +139,8 @@ TEST(PhoneBookCache, SameAsLookupOnRandomNumbers) {
         static const char digits[] = "00123 /(+49x";
         std::string s;
         const size_t len = rng() % (maxLen + 1);
-        for (size_t i = 0; i < len; ++i) s.push_back(digits[rng() % 12]);
+        for (size_t i = 0; i < len; ++i)
+            s.push_back(digits[rng() % 12]);
         return s;
     };
     std::vector<Entry> entries;
@@ -126,7 +154,8 @@ TEST(PhoneBookCache, SameAsLookupOnRandomNumbers) {
     }
     dlgtest::AddEntries(entries);
     std::vector<std::string> numbers;
-    for (int i = 0; i < 40; ++i) numbers.push_back(number(7));
+    for (int i = 0; i < 40; ++i)
+        numbers.push_back(number(7));
 
     CPhoneBookCache cache;
     ASSERT_TRUE(cache.Load());

@@ -36,7 +36,8 @@ std::vector<LogRow> ReadLog(const fs::path& folder) {
     if (!log.Open((folder / kCallLogFile).string())) return rows;
     for (uint32_t i = 0; i < log.RecCount(); ++i) {
         log.GoTo(i);
-        rows.push_back({log.GetField("ANRUFER"), log.GetField("GERUFENER"), log.GetField("ANG", false)});
+        rows.push_back(
+            {log.GetField("ANRUFER"), log.GetField("GERUFENER"), log.GetField("ANG", false)});
     }
     return rows;
 }
@@ -67,37 +68,40 @@ protected:
         ASSERT_TRUE(log.Create((dir / kCallLogFile).string()));
     }
     void StartLine() {
-        line = std::make_unique<ChildProcess>(
-            std::vector<std::string> {kBuild + "/callbeacon-line", "--call-monitor", "--port",
-                                      std::to_string(port)},
-            std::vector<std::string> {}, temp.path().string());
+        line = std::make_unique<ChildProcess>(std::vector<std::string>{kBuild + "/callbeacon-line",
+                                                                       "--call-monitor", "--port",
+                                                                       std::to_string(port)},
+                                              std::vector<std::string>{}, temp.path().string());
         ASSERT_TRUE(line->WaitForLine("listening", 5000));
     }
     void StartApp() {
-        WriteWholeFile((dir / "callbeacon.INI").string(),
-                       "[Anruf]\nSekunden=1\n[Leitung]\nArt=Anrufmonitor\nAdresse=127.0.0.1\nPort=" +
-                           std::to_string(port) + "\n");
+        WriteWholeFile(
+            (dir / "callbeacon.INI").string(),
+            "[Anruf]\nSekunden=1\n[Leitung]\nArt=Anrufmonitor\nAdresse=127.0.0.1\nPort=" +
+                std::to_string(port) + "\n");
         // An ISDN line is configured as well (see CapiLineStaysUnused); quiet library.
-        WriteWholeFile((dir / ".capi20rc").string(),
-                       "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " + std::to_string(capiPort) + "\n");
+        WriteWholeFile((dir / ".capi20rc").string(), "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " +
+                                                         std::to_string(capiPort) + "\n");
         app = std::make_unique<ChildProcess>(
-            std::vector<std::string> {(dir / "callbeacon").string()},
-            std::vector<std::string> {"HOME=" + dir.string(), "QT_QPA_PLATFORM=offscreen",
-                                      "CALLBEACON_TRACE=" + (dir / "trace.txt").string()},
+            std::vector<std::string>{(dir / "callbeacon").string()},
+            std::vector<std::string>{"HOME=" + dir.string(), "QT_QPA_PLATFORM=offscreen",
+                                     "CALLBEACON_TRACE=" + (dir / "trace.txt").string()},
             dir.string(), (dir / "stdout.txt").string());
     }
     std::string Trace() const { return ReadWholeFile((dir / "trace.txt").string()); }
     int Count(const std::string& needle) const {
         const std::string t = Trace();
         int n = 0;
-        for (size_t p = t.find(needle); p != std::string::npos; p = t.find(needle, p + 1)) ++n;
+        for (size_t p = t.find(needle); p != std::string::npos; p = t.find(needle, p + 1))
+            ++n;
         return n;
     }
     size_t LogSize() const { return ReadLog(dir).size(); }
     // Connections the line has taken so far.
     int Connections() {
         int n = 0;
-        for (const std::string& l : line->lines()) n += l.rfind("connected ", 0) == 0;
+        for (const std::string& l : line->lines())
+            n += l.rfind("connected ", 0) == 0;
         return n;
     }
 };
@@ -127,7 +131,8 @@ TEST_F(CallMonitorEndToEnd, CallsAreLoggedShownAndMarkedAndADroppedConnectionIsW
     EXPECT_TRUE(WaitUntil([&] { return Count("popup Keine Rufnr.") == 1; }, 10000)) << Trace();
     line->Send("ring 0 4711 0891234\nring 1 4712 0301234567\nhangup 1 349A\nhangup 0 3490\n");
     ASSERT_TRUE(line->WaitForLine("sent DISCONNECT id=0", 10000));
-    ASSERT_TRUE(WaitUntil([&] { return LogSize() == 4 && ReadLog(dir)[3].ang == "J"; }, 10000)) << Trace();
+    ASSERT_TRUE(WaitUntil([&] { return LogSize() == 4 && ReadLog(dir)[3].ang == "J"; }, 10000))
+        << Trace();
     std::vector<LogRow> rows = ReadLog(dir);
     EXPECT_EQ(rows[2].anrufer, "0891234");
     EXPECT_EQ(rows[2].ang, " ");
@@ -150,8 +155,10 @@ TEST_F(CallMonitorEndToEnd, CallsAreLoggedShownAndMarkedAndADroppedConnectionIsW
     EXPECT_EQ(app->StopWith(SIGTERM, 15000), 0);
     EXPECT_EQ(Count("box"), 0) << Trace();
     const std::string ini = ReadWholeFile((dir / "callbeacon.INI").string());
-    EXPECT_NE(ini.find("[Leitung]\nArt=Anrufmonitor\nAdresse=127.0.0.1\nPort=" + std::to_string(port)),
-              std::string::npos) << ini;
+    EXPECT_NE(
+        ini.find("[Leitung]\nArt=Anrufmonitor\nAdresse=127.0.0.1\nPort=" + std::to_string(port)),
+        std::string::npos)
+        << ini;
 }
 
 // A router that is not reachable when the program starts (it boots later) is shown as lost
@@ -178,7 +185,8 @@ TEST_F(CallMonitorEndToEnd, CapiLineStaysUnused) {
     line->Send("ring 0 4711 0301234567\n");
     ASSERT_TRUE(WaitUntil([&] { return LogSize() == 1; }, 10000)) << Trace();
     EXPECT_EQ(app->StopWith(SIGTERM, 15000), 0);
-    for (const std::string& l : capiLine.lines()) EXPECT_EQ(l.find("registered"), std::string::npos) << l;
+    for (const std::string& l : capiLine.lines())
+        EXPECT_EQ(l.find("registered"), std::string::npos) << l;
 }
 
 namespace {
@@ -187,8 +195,9 @@ namespace {
 std::string ReadLines(int fd, int lines, int timeoutMs) {
     std::string text;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::count(text.begin(), text.end(), '\n') < lines && std::chrono::steady_clock::now() < deadline) {
-        pollfd p {fd, POLLIN, 0};
+    while (std::count(text.begin(), text.end(), '\n') < lines &&
+           std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 50) <= 0) continue;
         char buf[1024];
         const ssize_t n = recv(fd, buf, sizeof buf, 0);
@@ -204,7 +213,7 @@ std::string ReadLines(int fd, int lines, int timeoutMs) {
 TEST_F(CallMonitorEndToEnd, SimulatedMonitorWritesRouterLines) {
     StartLine();
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr {};
+    sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

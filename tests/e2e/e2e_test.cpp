@@ -55,7 +55,8 @@ public:
         fs::copy_file(kBuild + "/callbeacon", dir / "callbeacon");
         fs::copy_file(kBuild + "/Avon.dbf", dir / "Avon.dbf");
         WriteWholeFile((dir / "home/.capi20rc").string(),
-                       "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " + std::to_string(linePort) + "\n");
+                       "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " + std::to_string(linePort) +
+                           "\n");
         CBase book;
         AddPhoneBookFields(book);
         EXPECT_TRUE(book.Create((dir / kPhoneBookFile).string()));
@@ -75,15 +76,17 @@ public:
         env.push_back("HOME=" + (dir / "home").string());
         env.push_back("QT_QPA_PLATFORM=offscreen");
         env.push_back("CALLBEACON_TRACE=" + (dir / "trace.txt").string());
-        app = std::make_unique<ChildProcess>(std::vector<std::string> {(dir / "callbeacon").string()},
-                                             env, dir.string(), (dir / "stdout.txt").string());
+        app =
+            std::make_unique<ChildProcess>(std::vector<std::string>{(dir / "callbeacon").string()},
+                                           env, dir.string(), (dir / "stdout.txt").string());
     }
     std::string IniPath() const { return (dir / "callbeacon.INI").string(); }
     std::string Trace() const { return ReadWholeFile((dir / "trace.txt").string()); }
     int Count(const std::string& needle) const {
         const std::string t = Trace();
         int n = 0;
-        for (size_t p = t.find(needle); p != std::string::npos; p = t.find(needle, p + 1)) ++n;
+        for (size_t p = t.find(needle); p != std::string::npos; p = t.find(needle, p + 1))
+            ++n;
         return n;
     }
 
@@ -98,18 +101,21 @@ protected:
     std::unique_ptr<ChildProcess> line;
 
     void StartLine() {
-        line = std::make_unique<ChildProcess>(
-            std::vector<std::string> {kBuild + "/callbeacon-line", "--port", std::to_string(linePort)},
-            std::vector<std::string> {}, temp.path().string());
+        line = std::make_unique<ChildProcess>(std::vector<std::string>{kBuild + "/callbeacon-line",
+                                                                       "--port",
+                                                                       std::to_string(linePort)},
+                                              std::vector<std::string>{}, temp.path().string());
         ASSERT_TRUE(WaitUntil([&] { return line->running(); }, 2000));
     }
     void Expect(const std::string& lineOutput, int timeoutMs = 15000) {
-        EXPECT_TRUE(line->WaitForLine(lineOutput, timeoutMs)) << "line never printed: " << lineOutput;
+        EXPECT_TRUE(line->WaitForLine(lineOutput, timeoutMs))
+            << "line never printed: " << lineOutput;
     }
     void TearDown() override {
         if (line) {
             for (const std::string& l : line->lines())
-                EXPECT_EQ(l.find("recv CONNECT_RESP"), std::string::npos) << "a call was accepted: " << l;
+                EXPECT_EQ(l.find("recv CONNECT_RESP"), std::string::npos)
+                    << "a call was accepted: " << l;
         }
     }
 };
@@ -180,7 +186,9 @@ TEST_F(EndToEnd, MsnFilterAndHistorySetting) {
     ASSERT_TRUE(line->WaitForLine("registered", 15000));
     line->Send("ring 0301 4711 301234567\n");
     Expect("recv ALERT_REQ plci=0x0301");
-    EXPECT_TRUE(WaitUntil([&] { return noHistory.Trace().find("hint CallBeacon 1 Anruf") != std::string::npos; }, 10000));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return noHistory.Trace().find("hint CallBeacon 1 Anruf") != std::string::npos; },
+        10000));
     EXPECT_TRUE(ReadLog(noHistory.dir).empty());
     EXPECT_EQ(noHistory.Count("popup"), 0);
     EXPECT_EQ(noHistory.app->StopWith(SIGTERM, 15000), 0);
@@ -196,19 +204,21 @@ TEST_F(EndToEnd, ServerAnnouncesAndClientShowsWithoutLogging) {
     Station server(temp.path() / "server", linePort);
     server.Start(kQuickPopup + "[Netzwerk]\nServer=1\nBroadcast=127.255.255.255\n", {portEnv});
     Expect("recv LISTEN_REQ");
-    ASSERT_TRUE(WaitUntil([&] { return client.Trace().find("hint CallBeacon") != std::string::npos; }, 10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return client.Trace().find("hint CallBeacon") != std::string::npos; }, 10000));
 
     // A listener of our own on the same port sees what the server announces.
     SetMailPortOverride(static_cast<uint16_t>(mailPort));
     TMailClient listener("DEDOV");
     SetMailPortOverride(0);
     line->Send("ring 0101 4711 301234567\n");
-    ASSERT_TRUE(WaitUntil([&] { return client.Count("popup Meier") == 1; }, 15000)) << client.Trace();
+    ASSERT_TRUE(WaitUntil([&] { return client.Count("popup Meier") == 1; }, 15000))
+        << client.Trace();
     ASSERT_TRUE(WaitUntil([&] { return client.Count("popup closed") == 1; }, 15000));
     char announced[200] = {};
     uint32_t length = 0;
     ASSERT_TRUE(listener.ReadMessage(announced, sizeof announced - 1, &length));
-    CallMessage first {};
+    CallMessage first{};
     ASSERT_TRUE(ParseCallMessage(announced, length, first));
 
     // The same sequence number again (a stray copy) is dropped by the client.
@@ -219,13 +229,15 @@ TEST_F(EndToEnd, ServerAnnouncesAndClientShowsWithoutLogging) {
     }
     SetMailPortOverride(0);
     line->Send("ring 0102 4711 891234\n");
-    ASSERT_TRUE(WaitUntil([&] { return client.Count("popup 0891234") == 1; }, 15000)) << client.Trace();
+    ASSERT_TRUE(WaitUntil([&] { return client.Count("popup 0891234") == 1; }, 15000))
+        << client.Trace();
     EXPECT_TRUE(WaitUntil([&] { return client.Count("popup closed") == 2; }, 15000));
     EXPECT_EQ(client.Count("popup "), 2 + 2); // two pop-ups, each with its "closed" line
 
     EXPECT_TRUE(ReadLog(client.dir).empty());
     EXPECT_EQ(ReadLog(server.dir).size(), 2u);
-    EXPECT_EQ(client.Trace().find("hint CallBeacon 1"), std::string::npos); // a client counts nothing
+    EXPECT_EQ(client.Trace().find("hint CallBeacon 1"),
+              std::string::npos); // a client counts nothing
     EXPECT_EQ(client.app->StopWith(SIGTERM, 15000), 0);
     EXPECT_EQ(server.app->StopWith(SIGTERM, 15000), 0);
 }
@@ -233,7 +245,8 @@ TEST_F(EndToEnd, ServerAnnouncesAndClientShowsWithoutLogging) {
 TEST_F(EndToEnd, MissingCapiLibraryRunsSilentlyWithoutCallDetection) {
     Station station(temp.path() / "nocapi", linePort);
     station.Start(kQuickPopup, {"CALLBEACON_CAPI_LIBRARY=/nonexistent/libcapi20.so.3"});
-    ASSERT_TRUE(WaitUntil([&] { return station.Trace().find("hint CallBeacon") != std::string::npos; }, 10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return station.Trace().find("hint CallBeacon") != std::string::npos; }, 10000));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_TRUE(station.app->running());
     EXPECT_EQ(station.Count("box"), 0);
@@ -245,7 +258,8 @@ TEST_F(EndToEnd, NoLineRunningCountsAsNoDriver) {
     // libcapi20 is there but reaches no device: the same as a workstation without CAPI.
     Station station(temp.path() / "noline", linePort);
     station.Start(kQuickPopup);
-    ASSERT_TRUE(WaitUntil([&] { return station.Trace().find("hint CallBeacon") != std::string::npos; }, 10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return station.Trace().find("hint CallBeacon") != std::string::npos; }, 10000));
     EXPECT_EQ(station.Count("box"), 0);
     EXPECT_EQ(station.app->StopWith(SIGTERM, 15000), 0);
 }
@@ -255,8 +269,10 @@ TEST_F(EndToEnd, RefusedRegistrationShowsTheBox) {
     line->Send("refuse-register 1001\n");
     Station station(temp.path() / "refused", linePort);
     station.Start(kQuickPopup);
-    ASSERT_TRUE(WaitUntil([&] { return station.Trace().find("box CAPI Register") != std::string::npos; }, 15000));
-    EXPECT_NE(station.Trace().find("box CAPI Register Code:1008"), std::string::npos) << station.Trace();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return station.Trace().find("box CAPI Register") != std::string::npos; }, 15000));
+    EXPECT_NE(station.Trace().find("box CAPI Register Code:1008"), std::string::npos)
+        << station.Trace();
     EXPECT_EQ(station.Count("hint CallBeacon"), 0); // start-up ended before the timer
     // A session that ends while the box still waits for its click ends the program orderly,
     // with exit code 1: the start-up failed.
@@ -326,7 +342,8 @@ TEST_F(EndToEnd, LostLineIsNoticedAndWonBack) {
     Expect("recv LISTEN_REQ");
 
     line->StopWith(SIGKILL, 5000);
-    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 1; }, 5000)) << station.Trace();
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 1; }, 5000))
+        << station.Trace();
     EXPECT_NE(station.Trace().find("hint CallBeacon - keine Verbindung zur ISDN-Leitung"),
               std::string::npos);
     StartLine(); // same port, as a router that booted again
@@ -337,8 +354,10 @@ TEST_F(EndToEnd, LostLineIsNoticedAndWonBack) {
     ASSERT_TRUE(WaitUntil([&] { return ReadLog(station.dir).size() == 1; }, 5000));
 
     line->Send("drop\n");
-    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 2; }, 5000)) << station.Trace();
-    ASSERT_TRUE(WaitUntil([&] { return station.Count("line back") == 2; }, 12000)) << station.Trace();
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 2; }, 5000))
+        << station.Trace();
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("line back") == 2; }, 12000))
+        << station.Trace();
     line->Send("ring 0302 4711 891234\n");
     Expect("recv ALERT_REQ plci=0x0302");
     ASSERT_TRUE(WaitUntil([&] { return ReadLog(station.dir).size() == 2; }, 5000));
@@ -351,7 +370,8 @@ TEST_F(EndToEnd, LostLineIsNoticedAndWonBack) {
 TEST_F(EndToEnd, LineThatComesUpAfterStartIsTakenUp) {
     Station station(temp.path() / "late", linePort);
     station.Start(kQuickPopup);
-    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 1; }, 10000)) << station.Trace();
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("line lost") == 1; }, 10000))
+        << station.Trace();
     StartLine();
     Expect("recv LISTEN_REQ", 12000);
     line->Send("ring 0401 4711 301234567\n");

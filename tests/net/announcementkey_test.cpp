@@ -24,13 +24,13 @@ TEST(AnnouncementKey, KeyedReceiverTakesOnlyRightFreshUnseenMessages) {
     const std::string second = server.Sign(text, kNow + 1);
 
     // Receivers without a key read up to the zero byte and see the message as before.
-    CallMessage plain {};
+    CallMessage plain{};
     ASSERT_TRUE(ParseCallMessage(first.data(), first.size(), plain));
     EXPECT_EQ(plain.iSeq, 7);
     // The longest message there is, signed, still fits the receivers' 200-byte buffer.
-    const std::string longest = FormatCallMessage(-2147483647 - 1, -2147483647 - 1,
-                                                  std::string(39, '1').c_str(),
-                                                  std::string(39, '2').c_str());
+    const std::string longest =
+        FormatCallMessage(-2147483647 - 1, -2147483647 - 1, std::string(39, '1').c_str(),
+                          std::string(39, '2').c_str());
     EXPECT_LE(server.Sign(longest, kNow).size(), 200u);
 
     EXPECT_TRUE(Take(client, first));

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string again = FormatCallMessage(msg.iSeq, 0, msg.szCalling, msg.szCalled);
     CallMessage back;
     if (!ParseCallMessage(again.c_str(), again.size() + 1, back) || back.iSeq != msg.iSeq ||
-        std::strcmp(back.szCalling, msg.szCalling) != 0 || std::strcmp(back.szCalled, msg.szCalled) != 0)
+        std::strcmp(back.szCalling, msg.szCalling) != 0 ||
+        std::strcmp(back.szCalled, msg.szCalled) != 0)
         std::abort();
     return 0;
 }

@@ -68,7 +68,10 @@ TEST(CallMessage, MessagesWithoutSequenceNumberAreDropped) {
     CallMessage msg;
     for (const char* text : {"", ",", ",,,,", "abc,1,089,1", "-,1,089,1", " ,1,089,1", "+x,1"})
         EXPECT_FALSE(Parse(text, msg)) << '"' << text << '"';
-    EXPECT_FALSE(Parse(std::string("\0" "5,1,089,1", 10), msg)); // the text ends at the zero
+    EXPECT_FALSE(Parse(std::string("\0"
+                                   "5,1,089,1",
+                                   10),
+                       msg)); // the text ends at the zero
 }
 
 TEST(CallMessage, FieldsLongerThanTheirTextsDropTheMessage) {
@@ -95,7 +98,8 @@ TEST(CallMessage, NumberFieldsWithAnythingButDigitsStarAndHashDropTheMessage) {
     EXPECT_EQ(std::string(msg.szCalling), "*31#0891234");
     for (const char* text : {"1,1,089\n1234,4711", "1,1,0891234,47\t11", "1,1,Meier,4711",
                              "1,1,0891234,4711\x1b[2J", "1,1,+49891234,4711", "1,1,089 1234,1",
-                             "1,1,089\xe4" "1234,1"})
+                             "1,1,089\xe4"
+                             "1234,1"})
         EXPECT_FALSE(Parse(text, msg)) << text;
 }
 

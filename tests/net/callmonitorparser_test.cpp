@@ -35,13 +35,16 @@ TEST(CallMonitorParser, LinesAsTheRouterWritesThem) {
     EXPECT_EQ(ev.iConnection, 12u);
     EXPECT_EQ(ev.sCalling, "0");
     // A foreign caller written with +, and an internal number.
-    ASSERT_EQ(ParseCallMonitorLine("x;RING;1;+41441234567;**610;ISDN;", ev), CallMonitorLine::Event);
+    ASSERT_EQ(ParseCallMonitorLine("x;RING;1;+41441234567;**610;ISDN;", ev),
+              CallMonitorLine::Event);
     EXPECT_EQ(ev.sCalling, "0041441234567");
     EXPECT_EQ(ev.sCalled, "**610");
 
-    ASSERT_EQ(ParseCallMonitorLine("08.12.26 14:03:15;CONNECT;0;1;0301234567;", ev), CallMonitorLine::Event);
+    ASSERT_EQ(ParseCallMonitorLine("08.12.26 14:03:15;CONNECT;0;1;0301234567;", ev),
+              CallMonitorLine::Event);
     EXPECT_EQ(ev.kind, Kind::Connect);
-    ASSERT_EQ(ParseCallMonitorLine("08.12.26 14:05:40;DISCONNECT;3;145;", ev), CallMonitorLine::Event);
+    ASSERT_EQ(ParseCallMonitorLine("08.12.26 14:05:40;DISCONNECT;3;145;", ev),
+              CallMonitorLine::Event);
     EXPECT_EQ(ev.kind, Kind::Disconnect);
     EXPECT_EQ(ev.iConnection, 3u);
 
@@ -62,10 +65,10 @@ TEST(CallMonitorParser, HostileLinesAreMalformed) {
         "08.12.26 14:03:11;RING;0;030,1234;4711;",     // comma would shift announcements
         "08.12.26 14:03:11;RING;0;+;4711;",            // a lone +
         "08.12.26 14:03:11;RING;0;" + std::string(40, '1') + ";4711;", // longer than the log holds
-        "08.12.26 14:03:11;CONNECT;0",                 // extension missing
-        "08.12.26 14:03:11;DISCONNECT;0",              // duration missing
-        "08.12.26 14:03:11;ring;0;030;4711;",          // unknown event
-        std::string("08.12.26 14:03:11;RING;0;030\0;4711;", 34), // binary
+        "08.12.26 14:03:11;CONNECT;0",                                 // extension missing
+        "08.12.26 14:03:11;DISCONNECT;0",                              // duration missing
+        "08.12.26 14:03:11;ring;0;030;4711;",                          // unknown event
+        std::string("08.12.26 14:03:11;RING;0;030\0;4711;", 34),       // binary
         "08.12.26 14:03:11;RING;0;030\x1b[2J;4711;",
         "08.12.26 14:03:11;RING;0;030;4711;" + std::string(1000, 'x'), // over 1 KiB
     };
@@ -76,7 +79,8 @@ TEST(CallMonitorParser, HostileLinesAreMalformed) {
         EXPECT_EQ(ev.sCalling, "untouched") << line;
     }
     CallMonitorEvent ev;
-    EXPECT_EQ(ParseCallMonitorLine("x;RING;0;" + std::string(39, '1') + ";4711;", ev), CallMonitorLine::Event);
+    EXPECT_EQ(ParseCallMonitorLine("x;RING;0;" + std::string(39, '1') + ";4711;", ev),
+              CallMonitorLine::Event);
 }
 
 TEST(CallMonitorReader, LinesCutAnywhereAndCrLf) {
@@ -103,11 +107,11 @@ TEST(CallMonitorReader, LinesCutAnywhereAndCrLf) {
 TEST(CallMonitorReader, ReusedConnectionIdsAndOverlappingCalls) {
     CCallMonitorReader reader;
     auto calls = FeedAll(reader, "t;RING;0;0301;4711;SIP0;\n"
-                                 "t;RING;1;0892;4711;SIP0;\n"   // overlaps the first
+                                 "t;RING;1;0892;4711;SIP0;\n" // overlaps the first
                                  "t;CONNECT;1;1;0892;\n"
                                  "t;DISCONNECT;0;0;\n"
                                  "t;DISCONNECT;1;12;\n"
-                                 "t;RING;0;0403;4711;SIP0;\n"   // id 0 again: a new call
+                                 "t;RING;0;0403;4711;SIP0;\n" // id 0 again: a new call
                                  "t;CONNECT;0;1;0403;\n");
     ASSERT_EQ(calls.size(), 7u);
     const uint32_t first = calls[0].dwCallId, second = calls[1].dwCallId, third = calls[5].dwCallId;
@@ -129,7 +133,8 @@ TEST(CallMonitorReader, OverlongAndBinaryLinesAreSkippedAndTheNextLineCounts) {
     std::vector<Call> calls;
     const std::string longPart(700, 'A');
     // An overlong line arriving in pieces, without a line end for a long time.
-    for (int i = 0; i < 20; ++i) reader.Feed(longPart.data(), longPart.size(), calls);
+    for (int i = 0; i < 20; ++i)
+        reader.Feed(longPart.data(), longPart.size(), calls);
     const std::string rest = "tail;RING;9;0301;4711;\n";
     reader.Feed(rest.data(), rest.size(), calls);
     EXPECT_TRUE(calls.empty());

@@ -35,7 +35,8 @@ std::string Capture(const std::string& command) {
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char chunk[256];
         size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
+        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+            out.append(chunk, n);
         ::pclose(pipe);
     }
     return out;
@@ -90,7 +91,8 @@ struct Child {
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -105,7 +107,8 @@ struct Child {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (text.find(marker) == std::string::npos) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now()).count();
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
             if (left <= 0) break;
             pollfd p{out, POLLIN, 0};
             if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
@@ -130,7 +133,8 @@ TEST(MailAcrossHosts, AnnouncementCrossesTheLinkAsBroadcast) {
     const std::string& b = hosts.nsB;
     // Inside a chroot the namespaces can be made but not entered (ip cannot remount /).
     if (Shell("ip -n " + a + " link set lo up") != 0)
-        GTEST_SKIP() << "network namespaces cannot be entered here; the cross-host test did not run";
+        GTEST_SKIP()
+            << "network namespaces cannot be entered here; the cross-host test did not run";
     ASSERT_EQ(Shell("ip link set " + hosts.vethA + " netns " + a), 0);
     ASSERT_EQ(Shell("ip link set " + hosts.vethB + " netns " + b), 0);
     // Host A's address without an explicit broadcast, host B's with one: both ways are common.
@@ -150,7 +154,8 @@ TEST(MailAcrossHosts, AnnouncementCrossesTheLinkAsBroadcast) {
     EXPECT_EQ(targets, "10.213.7.255\n127.255.255.255\n");
 
     Child receiver;
-    ASSERT_TRUE(receiver.Start({"ip", "netns", "exec", b, peer, "recv", "DEDOV", "28183", "10000"}));
+    ASSERT_TRUE(
+        receiver.Start({"ip", "netns", "exec", b, peer, "recv", "DEDOV", "28183", "10000"}));
     ASSERT_NE(receiver.ReadUntil("ready\n", 5000).find("ready\n"), std::string::npos);
 
     // The veth link may need a moment before it carries traffic; announce until it arrives.

@@ -14,11 +14,13 @@
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "targets") {
-        for (const std::string& target : MailBroadcastTargets()) std::printf("%s\n", target.c_str());
+        for (const std::string& target : MailBroadcastTargets())
+            std::printf("%s\n", target.c_str());
         return 0;
     }
     if (argc != 5) {
-        std::fprintf(stderr, "usage: mail_peer targets | send SLOT PORT TEXT | recv SLOT PORT MS\n");
+        std::fprintf(stderr,
+                     "usage: mail_peer targets | send SLOT PORT TEXT | recv SLOT PORT MS\n");
         return 2;
     }
     SetMailPortOverride(static_cast<uint16_t>(std::atoi(argv[3])));
@@ -33,7 +35,8 @@ int main(int argc, char** argv) {
         if (client.hSlot < 0) return 2;
         std::printf("ready\n");
         std::fflush(stdout);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(argv[4]));
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(argv[4]));
         char buffer[200];
         uint32_t read = 0;
         while (std::chrono::steady_clock::now() < deadline) {

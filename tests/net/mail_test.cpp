@@ -80,7 +80,8 @@ protected:
     static std::string Datagram(const std::string& slot, uint64_t tag, const std::string& message) {
         std::string d = slot;
         d += '\0';
-        for (int shift = 56; shift >= 0; shift -= 8) d += static_cast<char>(tag >> shift);
+        for (int shift = 56; shift >= 0; shift -= 8)
+            d += static_cast<char>(tag >> shift);
         return d + message;
     }
 
@@ -112,7 +113,8 @@ TEST_F(MailTest, EveryReceiverOnTheMachineGetsEachAnnouncementOnceAndInOrder) {
 
     char buffer[200];
     EXPECT_FALSE(first.ReadMessage(buffer, sizeof buffer)); // empty slot
-    for (int i = 0; i < 5; ++i) server.SendText(FormatCallMessage(i, 100 + i, "089", "1").c_str());
+    for (int i = 0; i < 5; ++i)
+        server.SendText(FormatCallMessage(i, 100 + i, "089", "1").c_str());
     for (int i = 0; i < 5; ++i) {
         const std::string expected = FormatCallMessage(i, 100 + i, "089", "1");
         EXPECT_EQ(ReadText(first), expected);
@@ -129,13 +131,13 @@ TEST_F(MailTest, OtherSlotsAndHostileDatagramsDoNotDisturbTheNextMessage) {
     TMailServer other("Standard");
     other.SendText("for another slot");
 
-    SendRaw("");                                                  // empty
-    SendRaw(std::string(65000, 'A'));                             // oversized, no header
-    SendRaw(Datagram("DEDOV", 1, std::string(65000, '7')));       // oversized message
-    SendRaw(Datagram("DEDOV", 2, std::string(201, '7')));         // over the 200-byte buffer
+    SendRaw("");                                            // empty
+    SendRaw(std::string(65000, 'A'));                       // oversized, no header
+    SendRaw(Datagram("DEDOV", 1, std::string(65000, '7'))); // oversized message
+    SendRaw(Datagram("DEDOV", 2, std::string(201, '7')));   // over the 200-byte buffer
     SendRaw("\xff\xfe garbage without any zero byte");
-    SendRaw(std::string("DEDOV\0\1\2\3", 9));                     // tag cut short
-    SendRaw(Datagram("DEDOV", 3, ""));                            // no message
+    SendRaw(std::string("DEDOV\0\1\2\3", 9)); // tag cut short
+    SendRaw(Datagram("DEDOV", 3, ""));        // no message
     SendRaw(Datagram(std::string(190, 'D'), 4, "name too long"));
     SendRaw(Datagram("DEDOVX", 5, "other name"));
 
@@ -171,7 +173,8 @@ TEST_F(MailTest, LargestBlockIsWrittenWhole) {
     TMailClient client("DEDOV");
     TMailServer server("DEDOV");
     std::string block(MAX_MESSAGE_SIZE, '\0');
-    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7);
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 7);
     server.WriteBlock(block.data(), static_cast<uint32_t>(block.size()));
     std::string buffer(MAX_SLOT_MESSAGE_SIZE, '\0');
     uint32_t read = 0;

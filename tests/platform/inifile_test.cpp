@@ -42,7 +42,8 @@ TEST(IniFile, ParsesIntegersAsTheProfileFunctionsDo) {
 TEST(IniFile, WriteKeepsEveryOtherLineAndChangesOnlyTheKey) {
     TempDir dir;
     const std::string before =
-        "; hand-written comment\n[Fremd]\nkey=1\n\n[Anruf]\nSekunden=5\nHistory=1\n\n[WndDetail]\nLeft=10\n";
+        "; hand-written "
+        "comment\n[Fremd]\nkey=1\n\n[Anruf]\nSekunden=5\nHistory=1\n\n[WndDetail]\nLeft=10\n";
     WriteWholeFile("a.ini", before);
     CIniFile ini(dir.file("a.ini"));
     ini.WriteInteger("ANRUF", "sekunden", 30);
@@ -74,7 +75,8 @@ TEST(IniFile, FailedWriteRaisesTheErrorAndLeavesTheFile) {
         ro.WriteInteger("Anruf", "Sekunden", 2);
         FAIL() << "write to a read-only file succeeded";
     } catch (const cb::IniWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "nach " + dir.file("ro.ini") + " kann nicht geschrieben werden");
+        EXPECT_EQ(std::string(e.what()),
+                  "nach " + dir.file("ro.ini") + " kann nicht geschrieben werden");
     }
     EXPECT_EQ(ReadWholeFile("ro.ini"), "[Anruf]\nSekunden=1\n");
 
@@ -82,7 +84,10 @@ TEST(IniFile, FailedWriteRaisesTheErrorAndLeavesTheFile) {
     EXPECT_THROW(missingFolder.WriteInteger("A", "b", 1), cb::IniWriteError);
     // No temporary files left behind.
     int entries = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.path())) { (void)e; ++entries; }
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+        (void)e;
+        ++entries;
+    }
     EXPECT_EQ(entries, 1);
 }
 
@@ -108,13 +113,14 @@ TEST(IniFile, WriteKeepsPermissionsAndWritesThroughALink) {
 TEST(IniFile, BinaryAndHugeContentGiveDefaultsWithoutCrash) {
     TempDir dir;
     std::string garbage;
-    for (int i = 0; i < 70000; ++i) garbage.push_back(static_cast<char>((i * 7919) & 0xFF));
+    for (int i = 0; i < 70000; ++i)
+        garbage.push_back(static_cast<char>((i * 7919) & 0xFF));
     WriteWholeFile("bin.ini", garbage);
     CIniFile bin(dir.file("bin.ini"));
     EXPECT_EQ(bin.ReadInteger("Anruf", "Sekunden", 10), 10);
 
-    WriteWholeFile("long.ini", "[MSN]\nNr0=" + std::string(100000, '5') + "\n[Anruf]\nSekunden=" +
-                                   std::string(5000, '9') + "\n");
+    WriteWholeFile("long.ini", "[MSN]\nNr0=" + std::string(100000, '5') +
+                                   "\n[Anruf]\nSekunden=" + std::string(5000, '9') + "\n");
     CIniFile longIni(dir.file("long.ini"));
     EXPECT_EQ(longIni.ReadString("MSN", "Nr0", "").size(), 100000u);
     EXPECT_EQ(longIni.ReadInteger("Anruf", "Sekunden", 10), 10);

@@ -7,11 +7,11 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <functional>
+#include <netinet/in.h>
 #include <poll.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -35,9 +35,11 @@ public:
                 if (fd >= 0) dup2(fd, 1);
             }
             if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-            for (const std::string& e : env) putenv(strdup(e.c_str()));
+            for (const std::string& e : env)
+                putenv(strdup(e.c_str()));
             std::vector<char*> args;
-            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            for (const std::string& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
             execv(args[0], args.data());
             _exit(127);
@@ -79,14 +81,15 @@ public:
     }
     // Waits until a line containing `needle` was printed; all lines stay in lines().
     bool WaitForLine(const std::string& needle, int timeoutMs) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         size_t checked = 0;
         for (;;) {
             Pump();
             for (; checked < lines_.size(); ++checked)
                 if (lines_[checked].find(needle) != std::string::npos) return true;
             if (std::chrono::steady_clock::now() > deadline) return false;
-            pollfd p {stdout_, POLLIN, 0};
+            pollfd p{stdout_, POLLIN, 0};
             poll(&p, 1, 50);
         }
     }
@@ -101,7 +104,8 @@ public:
         return WaitExit(timeoutMs);
     }
     int WaitExit(int timeoutMs) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (running()) {
             if (std::chrono::steady_clock::now() > deadline) return -1;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -149,7 +153,7 @@ inline int FreePort(int type = SOCK_STREAM);
 
 inline int cbtest::FreePort(int type) {
     int fd = socket(AF_INET, type, 0);
-    sockaddr_in addr {};
+    sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);

@@ -60,11 +60,13 @@ inline void CreateAreaCodes(const std::vector<AreaRow>& rows, bool deleteFirst =
     CBase table;
     const char* names[5] = {"VORWAHL", "ORT", "PLZ", "BREITE", "LAENGE"};
     const int widths[5] = {6, 40, 5, 8, 8};
-    for (int i = 0; i < 5; ++i) table.AddField(i, names[i], 'C', widths[i], 0);
+    for (int i = 0; i < 5; ++i)
+        table.AddField(i, names[i], 'C', widths[i], 0);
     ASSERT_TRUE(table.Create(kAreaCodeFile));
     table.SetKey(kAreaCodeKey);
     for (const AreaRow& row : rows) {
-        for (int i = 0; i < 5; ++i) table.PutField(names[i], row[i]);
+        for (int i = 0; i < 5; ++i)
+            table.PutField(names[i], row[i]);
         ASSERT_EQ(table.Append(), 1);
     }
     if (deleteFirst) {

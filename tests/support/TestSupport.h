@@ -50,7 +50,10 @@ private:
 // Collects the texts of error boxes instead of showing them.
 class ErrorBoxCapture {
 public:
-    ErrorBoxCapture() { previous_ = cb::SetErrorBoxHandler(&Collect); Texts().clear(); }
+    ErrorBoxCapture() {
+        previous_ = cb::SetErrorBoxHandler(&Collect);
+        Texts().clear();
+    }
     ~ErrorBoxCapture() { cb::SetErrorBoxHandler(previous_); }
     const std::vector<std::string>& texts() const { return Texts(); }
     void clear() { Texts().clear(); }

@@ -15,9 +15,9 @@
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QHeaderView>
-#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -40,8 +40,10 @@ public:
         tzset();
     }
     ~ZoneGuard() {
-        if (previous) setenv("TZ", previous->c_str(), 1);
-        else unsetenv("TZ");
+        if (previous)
+            setenv("TZ", previous->c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
@@ -101,16 +103,20 @@ TEST_F(AnruferTest, LinesNameCallersNewestFirst) {
                        {1709287440, "0307777", "040999", ""},
                        {1709287500, "0309999", "040999", "", true}});
     Open();
-    QAbstractItemModelTester tester(view->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-    EXPECT_EQ(dlgtest::Lines(view), (std::vector<std::string>{
-        "01.03.2024\t10:04\t0307777\tB\xFCro\t\t0307777\t040999\t4",
-        "01.03.2024\t10:03\tKeine Rufnr. \xFC" "bermittelt\t\t\t\t\t3",
-        "01.03.2024\t10:02\tKeine Rufnr. \xFC" "bermittelt\tB\xFCro\t\t0\t040999\t2",
-        "01.03.2024\t10:01\tSchulze\t040111\t\t0305678\t040111\t1",
-        "01.03.2024\t10:00\tJ\xFCrgen M\xFCller\tB\xFCro\tJ\t0301234\t040999\t0",
-    }));
-    EXPECT_EQ(dlgtest::Cells(view, 4), (std::vector<std::string>{
-        "01.03.2024", "10:00", "Jürgen Müller", "Büro", "J"}));
+    QAbstractItemModelTester tester(view->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(dlgtest::Lines(view),
+              (std::vector<std::string>{
+                  "01.03.2024\t10:04\t0307777\tB\xFCro\t\t0307777\t040999\t4",
+                  "01.03.2024\t10:03\tKeine Rufnr. \xFC"
+                  "bermittelt\t\t\t\t\t3",
+                  "01.03.2024\t10:02\tKeine Rufnr. \xFC"
+                  "bermittelt\tB\xFCro\t\t0\t040999\t2",
+                  "01.03.2024\t10:01\tSchulze\t040111\t\t0305678\t040111\t1",
+                  "01.03.2024\t10:00\tJ\xFCrgen M\xFCller\tB\xFCro\tJ\t0301234\t040999\t0",
+              }));
+    EXPECT_EQ(dlgtest::Cells(view, 4),
+              (std::vector<std::string>{"01.03.2024", "10:00", "Jürgen Müller", "Büro", "J"}));
     EXPECT_TRUE(boxes.texts().empty());
 }
 
@@ -131,8 +137,10 @@ TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(GetTabField(lines[0], 7), "3");
     EXPECT_EQ(GetTabField(lines[1], 7), "0");
-    for (int rec : {4, 2, 1}) EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", rec), 0) << rec;
-    for (int rec : {3, 0}) EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", rec), 1) << rec;
+    for (int rec : {4, 2, 1})
+        EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", rec), 0) << rec;
+    for (int rec : {3, 0})
+        EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", rec), 1) << rec;
     EXPECT_FALSE(Button("BtnUndelete")->isEnabled());
 
     QTest::mouseClick(ShowDeleted(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
@@ -141,7 +149,8 @@ TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
     lines = dlgtest::Lines(view);
     ASSERT_EQ(lines.size(), 5u);
     const char* times[] = {"10:04   *", "10:03", "10:02   *", "10:01   *", "10:00"};
-    for (int row = 0; row < 5; ++row) EXPECT_EQ(GetTabField(lines[size_t(row)], 1), times[row]);
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(GetTabField(lines[size_t(row)], 1), times[row]);
 
     // Restore the record-2 line together with an active one.
     Click(1);
@@ -172,7 +181,8 @@ TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
     EXPECT_FALSE(aktivieren->isEnabled());
     // Rebuilds keep the header sections at their widths.
     const int widths[] = {65, 50, 250, 200, 35};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(view->header()->sectionSize(i), widths[i]) << i;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(view->header()->sectionSize(i), widths[i]) << i;
     EXPECT_TRUE(boxes.texts().empty());
 }
 
@@ -211,7 +221,8 @@ TEST_F(AnruferTest, EditOfUnknownCallerAppendsOneEntryThatNamesEveryCall) {
     EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "TELEFON"), "0301234");
     const std::vector<std::string> lines = dlgtest::Lines(view);
     ASSERT_EQ(lines.size(), 4u);
-    for (size_t row : {0u, 1u, 3u}) EXPECT_EQ(GetTabField(lines[row], 2), "J\xFCrgen M\xFCller") << row;
+    for (size_t row : {0u, 1u, 3u})
+        EXPECT_EQ(GetTabField(lines[row], 2), "J\xFCrgen M\xFCller") << row;
     EXPECT_EQ(GetTabField(lines[2], 2), "Hans Meier");
     EXPECT_TRUE(boxes.texts().empty());
 }
@@ -220,8 +231,8 @@ TEST_F(AnruferTest, EditActsOnTheFocusedLineAndAbbruchChangesNothing) {
     dlgtest::CreatePhoneBook();
     dlgtest::AddEntries({{"Meier", "0409876", "Hans"}});
     dlgtest::CreateCallLog();
-    dlgtest::AddCalls({{1709287200, "0301234", "040999", ""},
-                       {1709287260, "0409876", "040999", ""}});
+    dlgtest::AddCalls(
+        {{1709287200, "0301234", "040999", ""}, {1709287260, "0409876", "040999", ""}});
     const std::string book = cbtest::ReadWholeFile("Adressen.dbf");
     const std::string log = cbtest::ReadWholeFile("Anrufe.dbf");
     Open();
@@ -265,7 +276,8 @@ TEST_F(AnruferTest, MissingPhoneBookIsReportedOncePerRebuild) {
     dlgtest::CreateCallLog();
     dlgtest::AddCalls(FiveCalls());
     Open();
-    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Adressdatenbank konnte nicht gefunden werden"});
+    EXPECT_EQ(boxes.texts(),
+              std::vector<std::string>{"Adressdatenbank konnte nicht gefunden werden"});
     const std::vector<std::string> lines = dlgtest::Lines(view);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "01.03.2024\t10:04\t\t\t\t0301004\t040999\t4");
@@ -372,7 +384,8 @@ TEST_F(AnruferTest, ScrollBarLeavesTheLastColumnVisible) {
     dlgtest::CreatePhoneBook();
     dlgtest::CreateCallLog();
     std::vector<Call> calls;
-    for (int i = 0; i < 60; ++i) calls.push_back({1709287200 + 60 * i, "0301", "040999", "J"});
+    for (int i = 0; i < 60; ++i)
+        calls.push_back({1709287200 + 60 * i, "0301", "040999", "J"});
     dlgtest::AddCalls(calls);
     Open();
     ASSERT_TRUE(view->verticalScrollBar()->isVisible());
@@ -390,8 +403,8 @@ namespace {
 TEST_F(AnruferTest, ForeignAndMobileCallersArePlacedInThePopupButNotInTheEntry) {
     dlgtest::CreatePhoneBook();
     dlgtest::CreateCallLog();
-    dlgtest::AddCalls({{1709287200, "01711234567", "040999", ""},
-                       {1709287260, "0041441234567", "040999", ""}});
+    dlgtest::AddCalls(
+        {{1709287200, "01711234567", "040999", ""}, {1709287260, "0041441234567", "040999", ""}});
     Open();
 
     std::vector<std::string> places;

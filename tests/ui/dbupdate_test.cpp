@@ -89,4 +89,3 @@ TEST_F(DBUpdateTest, FailedConversionClosesWithTag1) {
 }
 
 } // namespace
-

@@ -61,7 +61,8 @@ std::vector<QColor> Palette(const QByteArray& svg) {
     std::vector<QColor> colours;
     auto it = QRegularExpression(QStringLiteral("(?:fill|stroke)=\"(#[0-9a-fA-F]{6})\""))
                   .globalMatch(QString::fromUtf8(svg));
-    while (it.hasNext()) colours.emplace_back(it.next().captured(1));
+    while (it.hasNext())
+        colours.emplace_back(it.next().captured(1));
     return colours;
 }
 

@@ -45,13 +45,17 @@ const QImage& Overlay(TDlgDetail& dlg) {
     return dlg.findChild<TCanvasImage*>(QStringLiteral("Anzeige"))->Canvas();
 }
 
-QTimer* TimerOf(TDlgDetail& dlg) { return dlg.findChild<QTimer*>(QStringLiteral("Timer")); }
+QTimer* TimerOf(TDlgDetail& dlg) {
+    return dlg.findChild<QTimer*>(QStringLiteral("Timer"));
+}
 
 QString TextOf(TDlgDetail& dlg, const char* name) {
     return dlg.findChild<QLabel*>(QLatin1String(name))->text();
 }
 
-bool IsDot(QRgb p) { return qAlpha(p) == 255 && qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60; }
+bool IsDot(QRgb p) {
+    return qAlpha(p) == 255 && qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
+}
 
 // Bounding box of the painted pixels that pass the filter; empty when there are none.
 QRect PaintedBox(const QImage& img, const std::function<bool(int, int)>& take) {
@@ -113,10 +117,10 @@ TEST_F(Detail, LayoutFollowsTheDesign) {
         const char* name;
         QRect geometry;
     } fixed[] = {
-        {"Name", {82, 10, 395, 36}},       {"Info", {184, 168, 284, 152}},
-        {"Karte", {11, 151, 154, 217}},    {"Anzeige", {11, 151, 154, 217}},
+        {"Name", {82, 10, 395, 36}},           {"Info", {184, 168, 284, 152}},
+        {"Karte", {11, 151, 154, 217}},        {"Anzeige", {11, 151, 154, 217}},
         {"BtnSchliessen", {389, 336, 75, 25}}, {"Bevel3", {3, 3, 478, 372}},
-        {"Bevel4", {9, 149, 156, 219}},    {"Bevel1", {70, 6, 2, 134}},
+        {"Bevel4", {9, 149, 156, 219}},        {"Bevel1", {70, 6, 2, 134}},
         {"Bevel2", {5, 140, 473, 2}},
     };
     for (const auto& c : fixed) {
@@ -129,10 +133,14 @@ TEST_F(Detail, LayoutFollowsTheDesign) {
         QPoint pos;
         const char* caption;
     } labels[] = {
-        {"Label1", {17, 12}, "Name"},    {"Label2", {17, 54}, "Straße"},
-        {"Label3", {17, 84}, "PLZ, Ort"}, {"Label4", {17, 113}, "Telefon"},
-        {"Label5", {184, 151}, "Info"},  {"Strasse", {83, 54}, ""},
-        {"Ort", {83, 84}, ""},           {"Telefon", {83, 113}, ""},
+        {"Label1", {17, 12}, "Name"},
+        {"Label2", {17, 54}, "Straße"},
+        {"Label3", {17, 84}, "PLZ, Ort"},
+        {"Label4", {17, 113}, "Telefon"},
+        {"Label5", {184, 151}, "Info"},
+        {"Strasse", {83, 54}, ""},
+        {"Ort", {83, 84}, ""},
+        {"Telefon", {83, 113}, ""},
     };
     for (const auto& c : labels) {
         auto* l = dlg.findChild<QLabel*>(QLatin1String(c.name));
@@ -163,8 +171,9 @@ TEST_F(Detail, LayoutFollowsTheDesign) {
 TEST_F(Detail, ShowsTheRecordsTexts) {
     tAnruf a;
     a.sVorname = "Erika";
-    a.sName = "M\xfcller";  // Latin-1 from the table
-    a.sStrasse = "Hauptstra\xdf" "e 5";
+    a.sName = "M\xfcller"; // Latin-1 from the table
+    a.sStrasse = "Hauptstra\xdf"
+                 "e 5";
     a.sPlz = "10115";
     a.sOrt = "Berlin";
     a.sTelefon = "0301234567";
@@ -262,7 +271,7 @@ TEST_F(Detail, UnknownPlaceShowsAQuestionMark) {
     const struct {
         const char* breite;
         const char* laenge;
-    } unknown[] = {{"", ""}, {"48.14", ""}, {"0", "11.5"}, {"48.1", "0.0"},
+    } unknown[] = {{"", ""},        {"48.14", ""},   {"0", "11.5"},   {"48.1", "0.0"},
                    {"abc", "11.5"}, {"nan", "11.5"}, {"48.1", "inf"}, {"1e999", "11.5"}};
     for (const auto& u : unknown) {
         SCOPED_TRACE(std::string(u.breite) + " / " + u.laenge);
@@ -393,7 +402,8 @@ TEST_F(Detail, LongTextsStayInsideTheForm) {
     a.sPlz = "12345";
     a.sTelefon = std::string(300, '9');
     a.sInfo.clear();
-    for (int i = 0; i < 50; ++i) a.sInfo += "info ";
+    for (int i = 0; i < 50; ++i)
+        a.sInfo += "info ";
     ASSERT_EQ(a.sInfo.size(), 250u);
     TDlgDetail dlg(nullptr);
     const QImage ov = Shown(dlg, a);
@@ -402,7 +412,8 @@ TEST_F(Detail, LongTextsStayInsideTheForm) {
         EXPECT_LE(l->geometry().right(), 477) << name;
         EXPECT_GT(l->width(), 300) << name;
     }
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("Info"))->geometry(), QRect(184, 168, 284, 152));
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("Info"))->geometry(),
+              QRect(184, 168, 284, 152));
     EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("Name"))->geometry(), QRect(82, 10, 395, 36));
     EXPECT_EQ(ov.size(), QSize(154, 217));
     // München lies in the right half: the long name runs off the overlay's left edge.
@@ -456,7 +467,8 @@ TEST_F(Detail, LongNamesEndInAnEllipsisAndWindowsCharactersShow) {
     TDlgDetail dlg(nullptr);
     dlg.SetRecord(a, false);
     dlg.show();
-    const QString full = QString::fromUtf8("Maximilian-Alexander Wolkenstein-Hohenzollern – Büro €");
+    const QString full =
+        QString::fromUtf8("Maximilian-Alexander Wolkenstein-Hohenzollern – Büro €");
     auto* name = dlg.findChild<QLabel*>(QStringLiteral("Name"));
     ASSERT_GT(name->fontMetrics().horizontalAdvance(full), name->width()); // the case in point
     EXPECT_TRUE(name->text().endsWith(QChar(0x2026))) << name->text().toStdString();

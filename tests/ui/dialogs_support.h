@@ -22,7 +22,8 @@ namespace dlgtest {
 inline std::vector<std::string> Lines(QTreeView* view) {
     std::vector<std::string> lines;
     for (int row = 0; row < view->model()->rowCount(); ++row)
-        lines.push_back(view->model()->index(row, 0).data(Qt::UserRole).toString().toLatin1().toStdString());
+        lines.push_back(
+            view->model()->index(row, 0).data(Qt::UserRole).toString().toLatin1().toStdString());
     return lines;
 }
 

@@ -33,7 +33,8 @@ inline void CreatePhoneBook(const std::string& file = "Adressen.dbf") {
     ASSERT_TRUE(t.Create(file));
 }
 
-inline void AddEntries(const std::vector<Entry>& entries, const std::string& file = "Adressen.dbf") {
+inline void AddEntries(const std::vector<Entry>& entries,
+                       const std::string& file = "Adressen.dbf") {
     CBase t;
     ASSERT_TRUE(t.Open(file));
     for (const Entry& e : entries) {

@@ -25,7 +25,8 @@ tAnruf Sample() {
     a.sInfo = "Zeile 1\r\nZeile 2";
     a.sName = "M\xFCller";
     a.sVorname = "J\xFCrgen";
-    a.sStrasse = "Stra\xDF" "e 1";
+    a.sStrasse = "Stra\xDF"
+                 "e 1";
     a.sPlz = "10115";
     a.sOrt = "Berlin";
     a.sGerufener = "B\xFCro";
@@ -50,7 +51,9 @@ tAnruf RunEditor(const tAnruf& record, bool erfassen, std::function<void(TDlgEdi
     return out;
 }
 
-QLineEdit* EditOf(QWidget* w, const char* name) { return w->findChild<QLineEdit*>(name); }
+QLineEdit* EditOf(QWidget* w, const char* name) {
+    return w->findChild<QLineEdit*>(name);
+}
 
 class EditorTest : public ::testing::Test {
 protected:
@@ -75,10 +78,16 @@ TEST_F(EditorTest, ShowsTheTenTextsAndEnterTakesTheTypedOnes) {
         QTest::keyClick(EditOf(e, "Strasse"), Qt::Key_Enter);
     });
     EXPECT_EQ(title, "Telefonbucheintrag erfassen");
-    EXPECT_EQ(shown, (std::map<std::string, std::string>{
-        {"Vorname", "Jürgen"}, {"Name", "Müller"}, {"Strasse", "Straße 1"}, {"PLZ", "10115"},
-        {"Ort", "Berlin"}, {"Ansprechpartner", "Eva"}, {"Telefon", "0301234"}, {"FAX", "0305"},
-        {"EMail", "j@m.de"}, {"Info", "Zeile 1\nZeile 2"}}));
+    EXPECT_EQ(shown, (std::map<std::string, std::string>{{"Vorname", "Jürgen"},
+                                                         {"Name", "Müller"},
+                                                         {"Strasse", "Straße 1"},
+                                                         {"PLZ", "10115"},
+                                                         {"Ort", "Berlin"},
+                                                         {"Ansprechpartner", "Eva"},
+                                                         {"Telefon", "0301234"},
+                                                         {"FAX", "0305"},
+                                                         {"EMail", "j@m.de"},
+                                                         {"Info", "Zeile 1\nZeile 2"}}));
     EXPECT_TRUE(out.bOk);
     EXPECT_EQ(out.sVorname, "neu \xE4 Vorname");
     EXPECT_EQ(out.sName, "neu \xE4 Name");
@@ -154,7 +163,8 @@ TEST_F(EditorTest, EnterOnTheFocusedAbbruchCancels) {
 
 TEST_F(EditorTest, OkWithEveryFieldEmpty) {
     const tAnruf out = RunEditor(Sample(), true, [](TDlgEditor* e) {
-        for (QLineEdit* edit : e->findChildren<QLineEdit*>()) edit->clear();
+        for (QLineEdit* edit : e->findChildren<QLineEdit*>())
+            edit->clear();
         e->findChild<QPlainTextEdit*>("Info")->clear();
         QTest::keyClick(EditOf(e, "Vorname"), Qt::Key_Return);
     });
@@ -199,8 +209,8 @@ TEST_F(EditorTest, WindowsCharactersAreStoredAndOthersRefusedWithAMessage) {
         EditOf(e, "Strasse")->setText(QString::fromUtf8("Weg → 3"));
         QTest::keyClick(EditOf(e, "Name"), Qt::Key_Return);
         openAfterRefusal = e->isVisible();
-        focusAfterRefusal = QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
-                                                        : QString();
+        focusAfterRefusal =
+            QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
         EditOf(e, "Strasse")->setText(QString::fromUtf8("Weg – 3 €"));
         QTest::keyClick(EditOf(e, "Name"), Qt::Key_Return);
     });
@@ -231,9 +241,15 @@ TEST_F(EditorTest, FieldsTakeNoMoreThanTheirColumns) {
         dlgtest::Type(info, QStringLiteral("abcd"));
         QTest::keyClick(EditOf(e, "Name"), Qt::Key_Return);
     });
-    EXPECT_EQ(kept, (std::map<std::string, int>{{"Vorname", 20}, {"Name", 20}, {"Strasse", 30},
-                                                {"PLZ", 7}, {"Ort", 20}, {"Ansprechpartner", 20},
-                                                {"Telefon", 20}, {"FAX", 20}, {"EMail", 50}}));
+    EXPECT_EQ(kept, (std::map<std::string, int>{{"Vorname", 20},
+                                                {"Name", 20},
+                                                {"Strasse", 30},
+                                                {"PLZ", 7},
+                                                {"Ort", 20},
+                                                {"Ansprechpartner", 20},
+                                                {"Telefon", 20},
+                                                {"FAX", 20},
+                                                {"EMail", 50}}));
     EXPECT_EQ(out.sInfo, std::string(246, 'i') + "\r\nab");
 }
 

@@ -69,7 +69,8 @@ public:
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
         char c = 0;
-        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
         close(fds[0]);
         if (pid_ < 0 || number.empty()) {
             SkipReason() = "Xvfb did not start";
@@ -105,11 +106,14 @@ bool ClickAt(QPoint global, int button = 1) {
            XDo({QStringLiteral("click"), QString::number(button)});
 }
 
-bool Key(const char* key) { return XDo({QStringLiteral("key"), QLatin1String(key)}); }
+bool Key(const char* key) {
+    return XDo({QStringLiteral("key"), QLatin1String(key)});
+}
 
 // Lets the events in until `done` holds; false after three seconds without.
 bool WaitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 60 && !done(); ++i) QTest::qWait(50);
+    for (int i = 0; i < 60 && !done(); ++i)
+        QTest::qWait(50);
     return done();
 }
 
@@ -152,7 +156,8 @@ protected:
         }
         EXPECT_TRUE(Key("F1"));
         QTextBrowser* viewer = nullptr;
-        for (int i = 0; i < 100 && !(viewer = OpenViewer()); ++i) QTest::qWait(50);
+        for (int i = 0; i < 100 && !(viewer = OpenViewer()); ++i)
+            QTest::qWait(50);
         if (!viewer) {
             ADD_FAILURE() << "F1 opened no help window";
             return nullptr;
@@ -180,16 +185,19 @@ TEST_F(HelpWindowTest, HelpBesideTheHistoryScrollsFollowsLinksAndClosesWhileItSt
         ASSERT_FALSE(link.isNull());
         QTextCursor inLink(viewer->document());
         inLink.setPosition(link.selectionStart() + 2);
-        const QPoint linkPoint = viewer->viewport()->mapToGlobal(viewer->cursorRect(inLink).center());
+        const QPoint linkPoint =
+            viewer->viewport()->mapToGlobal(viewer->cursorRect(inLink).center());
         ASSERT_TRUE(ClickAt(linkPoint));
-        ASSERT_TRUE(WaitFor([&] { return viewer->source().fileName() == QLatin1String("index.html"); }))
-            << viewer->source().toString().toStdString();
+        ASSERT_TRUE(WaitFor([&] {
+            return viewer->source().fileName() == QLatin1String("index.html");
+        })) << viewer->source().toString().toStdString();
 
         // The wheel scrolls the long contents page.
         QScrollBar* bar = viewer->verticalScrollBar();
         ASSERT_GT(bar->maximum(), 0) << "the contents page fits; nothing to scroll";
         ASSERT_EQ(bar->value(), 0);
-        ASSERT_TRUE(ClickAt(viewer->viewport()->mapToGlobal(viewer->viewport()->rect().center()), 5));
+        ASSERT_TRUE(
+            ClickAt(viewer->viewport()->mapToGlobal(viewer->viewport()->rect().center()), 5));
         ASSERT_TRUE(WaitFor([&] { return bar->value() > 0; }));
 
         // Escape closes the help and leaves the dialog open.

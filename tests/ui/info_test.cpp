@@ -123,8 +123,8 @@ TEST(UiResources, TrayIconsLoadAtEverySizeAndLookTheirPart) {
         EXPECT_GT(red.red(), 2 * red.green()) << size;
         EXPECT_GT(red.red(), 2 * red.blue()) << size;
     }
-    for (const char* svg : {":/icons/telefon_weiss.svg", ":/icons/telefon_rot.svg",
-                            ":/icons/callbeacon.svg"})
+    for (const char* svg :
+         {":/icons/telefon_weiss.svg", ":/icons/telefon_rot.svg", ":/icons/callbeacon.svg"})
         EXPECT_TRUE(QFile::exists(QString::fromLatin1(svg))) << svg;
 }
 
@@ -149,15 +149,17 @@ TEST(HelpPages, EveryTopicExistsAndEveryLinkResolves) {
             const QString path = target.startsWith(QStringLiteral("qrc:"))
                                      ? target.mid(3)
                                      : QStringLiteral(":/help/") + target;
-            EXPECT_TRUE(QFile::exists(path)) << page.toStdString() << " -> " << target.toStdString();
+            EXPECT_TRUE(QFile::exists(path))
+                << page.toStdString() << " -> " << target.toStdString();
         }
     }
     const QString index = HelpPage(QStringLiteral("index.html"));
     for (const QString& topic : pages.mid(1))
-        EXPECT_TRUE(index.contains(QStringLiteral("href=\"%1\"").arg(topic))) << topic.toStdString();
-    EXPECT_TRUE(index.contains(QStringLiteral(
-        "Contains data from GeoNames (CC BY 4.0), DB InfraGO AG (CC BY 4.0) and © "
-        "OpenStreetMap contributors (ODbL); area codes: Bundesnetzagentur.")));
+        EXPECT_TRUE(index.contains(QStringLiteral("href=\"%1\"").arg(topic)))
+            << topic.toStdString();
+    EXPECT_TRUE(index.contains(
+        QStringLiteral("Contains data from GeoNames (CC BY 4.0), DB InfraGO AG (CC BY 4.0) and © "
+                       "OpenStreetMap contributors (ODbL); area codes: Bundesnetzagentur.")));
     EXPECT_TRUE(index.contains(QStringLiteral("Natural Earth")));
 }
 

@@ -89,7 +89,7 @@ TEST(KVImageCalcDrawRect, ZeroSizesWithStretchDrawNothing) {
     stage.image->Picture().SetBitmap(Solid(50, 50, Qt::red));
     EXPECT_TRUE(stage.image->CalcDrawRect().isEmpty());
     stage.parent.show();
-    QApplication::processEvents();  // paints a zero-size control without dividing by zero
+    QApplication::processEvents(); // paints a zero-size control without dividing by zero
 }
 
 TEST(KVImage, PaintsStretchedPictureAndLeavesTheRestToTheParent) {

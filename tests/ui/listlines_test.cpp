@@ -14,10 +14,10 @@ TEST(GetTabField, FieldsOfALine) {
     const std::string line = "01.02.2003\t04:05   *\tHans Meier\t\tJ\t0301234\t040999\t17";
     EXPECT_EQ(GetTabField(line, 1), "04:05   *");
     EXPECT_EQ(GetTabField(line, 2), "Hans Meier");
-    EXPECT_EQ(GetTabField(line, 3), "");          // empty field between two tabs
+    EXPECT_EQ(GetTabField(line, 3), ""); // empty field between two tabs
     EXPECT_EQ(GetTabField(line, 5), "0301234");
-    EXPECT_EQ(GetTabField(line, 7), "17");        // last field runs to the end
-    EXPECT_EQ(GetTabField(line, 8), "");          // fewer than n tabs
+    EXPECT_EQ(GetTabField(line, 7), "17"); // last field runs to the end
+    EXPECT_EQ(GetTabField(line, 8), "");   // fewer than n tabs
     EXPECT_EQ(GetTabField(line, 100), "");
     EXPECT_EQ(GetTabField(line, 0), "01.02.2003");
 }
@@ -25,7 +25,7 @@ TEST(GetTabField, FieldsOfALine) {
 TEST(GetTabField, EdgesOfTheLine) {
     EXPECT_EQ(GetTabField("", 1), "");
     EXPECT_EQ(GetTabField("ohne Tab", 1), "");
-    EXPECT_EQ(GetTabField("a\t", 1), "");         // the line ends right after the tab
+    EXPECT_EQ(GetTabField("a\t", 1), ""); // the line ends right after the tab
     EXPECT_EQ(GetTabField("\t\tx", 2), "x");
     EXPECT_EQ(GetTabField("\t\tx", 1), "");
     EXPECT_EQ(GetTabField("a\tb\tc", 2), "c");
@@ -64,8 +64,10 @@ public:
         tzset();
     }
     ~ZoneGuard() {
-        if (previous) setenv("TZ", previous->c_str(), 1);
-        else unsetenv("TZ");
+        if (previous)
+            setenv("TZ", previous->c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
@@ -100,8 +102,8 @@ TEST(AnruferLine, TabsInTableTextsDoNotShiftTheNumbers) {
 }
 
 TEST(TeilnehmerLine, SevenFields) {
-    const std::string line = TeilnehmerLine("M\xFCller", "Hans", "Hauptstr. 1", "10115", "Berlin",
-                                            "0301234", 9);
+    const std::string line =
+        TeilnehmerLine("M\xFCller", "Hans", "Hauptstr. 1", "10115", "Berlin", "0301234", 9);
     EXPECT_EQ(line, "M\xFCller\tHans\tHauptstr. 1\t10115\tBerlin\t0301234\t9");
     EXPECT_EQ(GetTabField(line, 6), "9");
     EXPECT_EQ(TeilnehmerLine("", "", "", "", "", "", 0), "\t\t\t\t\t\t0");
@@ -117,7 +119,8 @@ TEST(ListLineModel, WindowsCharactersShowAndTheLineGivesItsBytesBack) {
     TListLineModel model({QStringLiteral("Name"), QStringLiteral("Ort")}, nullptr);
     // Every byte a table can hold, the five Windows leaves undefined included.
     std::string odd;
-    for (int b = 0x80; b < 0x100; ++b) odd.push_back(char(b));
+    for (int b = 0x80; b < 0x100; ++b)
+        odd.push_back(char(b));
     const std::string line = "M\xFCller \x96 \x80\t" + odd + "\t4711\t7";
     model.SetLines(std::vector<std::string>{line});
     EXPECT_EQ(model.data(model.index(0, 0)).toString(), QString::fromUtf8("Müller – €"));

@@ -37,14 +37,16 @@ inline void WriteNumberedTable(const std::string& name, const std::vector<bool>&
     }
     file.push_back('\x1a');
     const uint32_t count = uint32_t(deleted.size());
-    for (int b = 0; b < 4; ++b) file[4 + b] = char((count >> (8 * b)) & 0xff);
+    for (int b = 0; b < 4; ++b)
+        file[4 + b] = char((count >> (8 * b)) & 0xff);
     WriteWholeFile(name, file);
 }
 
 // Every third record deleted, starting with the first: n records, (n + 2) / 3 deleted.
 inline std::vector<bool> EveryThirdDeleted(size_t n) {
     std::vector<bool> flags(n);
-    for (size_t i = 0; i < n; i += 3) flags[i] = true;
+    for (size_t i = 0; i < n; i += 3)
+        flags[i] = true;
     return flags;
 }
 

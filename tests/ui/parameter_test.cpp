@@ -358,9 +358,8 @@ TEST_F(ParameterTest, TabOrderFollowsTheColumnsAndRows) {
     dlg.show();
     QApplication::setActiveWindow(&dlg);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    ExpectTabOrder(dlg, {dlg.AnruferAnzeigen, dlg.Blinkend, dlg.AnzeigeSekunden,
-                         dlg.Anruferhistory, dlg.Bekannte, dlg.NetzwerkClient,
-                         dlg.NetzwerkServer});
+    ExpectTabOrder(dlg, {dlg.AnruferAnzeigen, dlg.Blinkend, dlg.AnzeigeSekunden, dlg.Anruferhistory,
+                         dlg.Bekannte, dlg.NetzwerkClient, dlg.NetzwerkServer});
     dlg.TabControl->setCurrentIndex(3);
     std::vector<QWidget*> msn = {dlg.Cb_AlleNummernZeigen};
     for (int i = 0; i < 10; ++i) {

@@ -12,8 +12,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -47,8 +47,8 @@ protected:
     }
     QPushButton* Button(const char* name) { return dlg->findChild<QPushButton*>(name); }
     void ToggleShowDeleted() {
-        QTest::mouseClick(dlg->findChild<QCheckBox*>("ShowDeleted"), Qt::LeftButton,
-                          Qt::NoModifier, QPoint(5, 8));
+        QTest::mouseClick(dlg->findChild<QCheckBox*>("ShowDeleted"), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(5, 8));
     }
     std::vector<std::string> Names() {
         std::vector<std::string> names;
@@ -75,14 +75,16 @@ TEST_F(TeilnehmerTest, SortedByWholeLineIgnoringCase) {
                          {"Meier", "0304", "Anna"},
                          {"", "0309", "Ohne Namen"}});
     Open();
-    QAbstractItemModelTester tester(view->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-    EXPECT_EQ(Names(), (std::vector<std::string>{
-        "|Ohne Namen", "Abel|Tom", "Ärger|Karl", "Meier|Anna", "Meier|Anna", "meier|Bernd",
-        "Meierhof|", "Müller|Eva", "Zander|Ute"}));
+    QAbstractItemModelTester tester(view->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"|Ohne Namen", "Abel|Tom", "Ärger|Karl",
+                                                 "Meier|Anna", "Meier|Anna", "meier|Bernd",
+                                                 "Meierhof|", "Müller|Eva", "Zander|Ute"}));
     // Equal visible fields: the record numbers decide, as text.
     EXPECT_EQ(dlgtest::Lines(view)[3], "Meier\tAnna\t\t\t\t0304\t3");
     EXPECT_EQ(dlgtest::Lines(view)[4], "Meier\tAnna\t\t\t\t0304\t7");
-    EXPECT_EQ(dlgtest::Cells(view, 7), (std::vector<std::string>{"Müller", "Eva", "", "", "", "0306"}));
+    EXPECT_EQ(dlgtest::Cells(view, 7),
+              (std::vector<std::string>{"Müller", "Eva", "", "", "", "0306"}));
     EXPECT_TRUE(boxes.texts().empty());
 }
 
@@ -151,7 +153,8 @@ TEST_F(TeilnehmerTest, EditingADeletedEntryWithOkMakesItActive) {
     EXPECT_EQ(title, "Telefonbucheintrag erfassen");
     EXPECT_EQ(ort, "Hamburg");
     EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 1);
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "ORT"), "L\xFC" "beck");
+    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "ORT"), "L\xFC"
+                                                        "beck");
     EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "EMAIL"), "eva@berg.de");
     EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "APARTNER"), "Paul");
     EXPECT_EQ(dlgtest::RecordCount("Adressen.dbf"), 2u);
@@ -175,9 +178,8 @@ TEST_F(TeilnehmerTest, NeuAndDoubleClick) {
     EXPECT_EQ(shown, (std::vector<std::string>{"", "", "", ""}));
     EXPECT_EQ(dlgtest::RecordCount("Adressen.dbf"), 1u);
 
-    dlgtest::ModalAction modal4([](QWidget* w) {
-        QTest::keyClick(w->findChild<QLineEdit*>("Name"), Qt::Key_Return);
-    });
+    dlgtest::ModalAction modal4(
+        [](QWidget* w) { QTest::keyClick(w->findChild<QLineEdit*>("Name"), Qt::Key_Return); });
     QTest::mouseClick(Button("BtnNeu"), Qt::LeftButton);
     ASSERT_EQ(dlgtest::RecordCount("Adressen.dbf"), 2u);
     EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 1);
@@ -197,7 +199,8 @@ TEST_F(TeilnehmerTest, NeuAndDoubleClick) {
 
 TEST_F(TeilnehmerTest, EmptyOrMissingPhoneBook) {
     Open();
-    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Teilnehmer Datenbank nicht gefunden/geöffnet"});
+    EXPECT_EQ(boxes.texts(),
+              std::vector<std::string>{"Teilnehmer Datenbank nicht gefunden/geöffnet"});
     EXPECT_EQ(view->model()->rowCount(), 0);
     dlg.reset();
     boxes.clear();
@@ -224,7 +227,8 @@ TEST_F(TeilnehmerTest, EmptyOrMissingPhoneBook) {
 TEST_F(TeilnehmerTest, ScrollBarLeavesTheLastColumnVisible) {
     dlgtest::CreatePhoneBook();
     std::vector<Entry> entries;
-    for (int i = 0; i < 60; ++i) entries.push_back({"Name" + std::to_string(i), "0301"});
+    for (int i = 0; i < 60; ++i)
+        entries.push_back({"Name" + std::to_string(i), "0301"});
     dlgtest::AddEntries(entries);
     Open();
     ASSERT_TRUE(view->verticalScrollBar()->isVisible());

@@ -55,7 +55,8 @@ protected:
     std::vector<int64_t> SelectedRecords() {
         std::vector<int64_t> recs;
         for (int row = 0; row < view->model()->rowCount(); ++row)
-            if (view->selectionModel()->isRowSelected(row)) recs.push_back(LastTabNumber(Line(row)));
+            if (view->selectionModel()->isRowSelected(row))
+                recs.push_back(LastTabNumber(Line(row)));
         return recs;
     }
     int64_t CurrentRecord() {
@@ -123,7 +124,8 @@ TEST_F(HistoryLineTest, TheNewestCallOpensSelectedAndAltEEditsIt) {
     dlgtest::CreatePhoneBook();
     dlgtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"}});
     dlgtest::CreateCallLog();
-    dlgtest::AddCalls({{1709287200, "0309999", "040999", ""}, {1709287260, "0301234", "040999", ""}});
+    dlgtest::AddCalls(
+        {{1709287200, "0309999", "040999", ""}, {1709287260, "0301234", "040999", ""}});
     Open();
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{1});
     EXPECT_EQ(CurrentRecord(), 1);
@@ -134,7 +136,8 @@ TEST_F(HistoryLineTest, TheNewestCallOpensSelectedAndAltEEditsIt) {
         QTest::keyClick(w, Qt::Key_Escape);
     });
     QTest::keyClick(view, Qt::Key_E, Qt::AltModifier);
-    for (int i = 0; i < 40 && name.empty(); ++i) QTest::qWait(25); // the button clicks delayed
+    for (int i = 0; i < 40 && name.empty(); ++i)
+        QTest::qWait(25); // the button clicks delayed
     EXPECT_EQ(name, "M\xC3\xBCller");
     EXPECT_TRUE(boxes.texts().empty());
 }
@@ -162,7 +165,8 @@ TEST_F(HistoryLineTest, DeleteEditShowAndRestoreKeepTheWorkedLineSelectedInItsPl
     dlgtest::AddCalls(Calls(60)); // row r shows record 59 - r
     Open();
     QTest::keyClick(view, Qt::Key_End);
-    for (int i = 0; i < 25; ++i) QTest::keyClick(view, Qt::Key_Up);
+    for (int i = 0; i < 25; ++i)
+        QTest::keyClick(view, Qt::Key_Up);
     ASSERT_EQ(CurrentRecord(), 25);
     const int top = TopRow();
     ASSERT_GT(top, 0);
@@ -207,14 +211,15 @@ TEST_F(PhoneBookLineTest, EditNewDeleteAndRestoreKeepTheWorkedEntrySelectedAndMa
     dlgtest::AddEntries(Entries(60)); // sorted as they are stored
     Open();
     QTest::keyClick(view, Qt::Key_End);
-    for (int i = 0; i < 5; ++i) QTest::keyClick(view, Qt::Key_Up);
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(view, Qt::Key_Up);
     ASSERT_EQ(CurrentRecord(), 54);
     const int top = TopRow();
     ASSERT_GT(top, 0);
 
-    EXPECT_EQ(EditWith(Button("BtnEdit"),
-                       [](QWidget* w) { Retype(w, "Ort", QStringLiteral("Kiel")); }),
-              "Name54");
+    EXPECT_EQ(
+        EditWith(Button("BtnEdit"), [](QWidget* w) { Retype(w, "Ort", QStringLiteral("Kiel")); }),
+        "Name54");
     EXPECT_EQ(dlgtest::Field("Adressen.dbf", 54, "ORT"), "Kiel");
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{54});
     EXPECT_EQ(TopRow(), top);

@@ -37,7 +37,7 @@ struct OpenCall {
 
 std::string Stamp() {
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     char text[32];
     std::strftime(text, sizeof text, "%d.%m.%y %H:%M:%S", &local);
@@ -56,11 +56,12 @@ private:
     void Close(Client& c);
     void Flush(Client& c);
     bool AnyClient() const {
-        return std::any_of(clients_.begin(), clients_.end(), [](const Client& c) { return c.fd >= 0; });
+        return std::any_of(clients_.begin(), clients_.end(),
+                           [](const Client& c) { return c.fd >= 0; });
     }
 
     int listenFd_;
-    line::CommandReader stdin_ {true};
+    line::CommandReader stdin_{true};
     std::deque<Command> commands_;
     bool sleeping_ = false;
     Clock::time_point wakeAt_;
@@ -87,7 +88,8 @@ void MonitorLine::RunCommands() {
             sleeping_ = false;
             break;
         case Command::Refuse:
-            std::fprintf(stderr, "callbeacon-line: refuse-register means nothing to a call monitor\n");
+            std::fprintf(stderr,
+                         "callbeacon-line: refuse-register means nothing to a call monitor\n");
             break;
         case Command::DropAll: {
             int dropped = 0;
@@ -104,7 +106,7 @@ void MonitorLine::RunCommands() {
             if (!AnyClient()) return;
             const std::string id = std::to_string(cmd.plci);
             Write("RING;" + id + ";" + cmd.calling + ";" + cmd.called + ";SIP0;");
-            calls_[cmd.plci] = OpenCall {cmd.calling, Clock::now()};
+            calls_[cmd.plci] = OpenCall{cmd.calling, Clock::now()};
             Event("sent RING id=%s called=%s calling=%s", id.c_str(),
                   cmd.called.empty() ? "-" : cmd.called.c_str(),
                   cmd.calling.empty() ? "-" : cmd.calling.c_str());
@@ -138,7 +140,7 @@ void MonitorLine::RunCommands() {
 void MonitorLine::Accept() {
     const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
-    clients_.push_back(Client {fd, {}});
+    clients_.push_back(Client{fd, {}});
     Event("connected %zu",
           static_cast<size_t>(std::count_if(clients_.begin(), clients_.end(),
                                             [](const Client& c) { return c.fd >= 0; })));
@@ -166,7 +168,8 @@ void MonitorLine::Flush(Client& c) {
 int MonitorLine::Run() {
     while (!line::g_stop) {
         RunCommands();
-        for (Client& c : clients_) Flush(c);
+        for (Client& c : clients_)
+            Flush(c);
         std::erase_if(clients_, [](const Client& c) { return c.fd < 0; });
 
         std::vector<pollfd> fds;
@@ -176,12 +179,13 @@ int MonitorLine::Run() {
             fds.push_back({c.fd, static_cast<short>(POLLIN | (c.out.empty() ? 0 : POLLOUT)), 0});
         int timeout = -1;
         if (sleeping_) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt_ - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt_ - Clock::now());
             timeout = static_cast<int>(std::max<long long>(0, left.count() + 1));
         }
         sigset_t unblocked;
         sigemptyset(&unblocked);
-        timespec ts {timeout / 1000, (timeout % 1000) * 1000000L};
+        timespec ts{timeout / 1000, (timeout % 1000) * 1000000L};
         const int n = ppoll(fds.data(), fds.size(), timeout < 0 ? nullptr : &ts, &unblocked);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -198,7 +202,8 @@ int MonitorLine::Run() {
                 // A call monitor reads nothing; what a client writes is thrown away.
                 char buf[4096];
                 const ssize_t got = recv(c.fd, buf, sizeof buf, 0);
-                if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                if (got == 0 ||
+                    (got < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
                     Close(c);
                     Event("closed");
                 }

@@ -99,7 +99,7 @@ void CommandReader::Read(std::deque<Command>& commands) {
         if (!text.empty() && text.back() == '\r') text.pop_back();
         const size_t first = text.find_first_not_of(" \t");
         if (first == std::string::npos || text[first] == '#') continue;
-        Command cmd {};
+        Command cmd{};
         if (ParseCommand(text, cmd, decimalIds_))
             commands.push_back(cmd);
         else

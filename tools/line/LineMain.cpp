@@ -84,7 +84,7 @@ private:
 
     int listenFd_;
     AppIdClaims ids_;
-    line::CommandReader stdin_ {false};
+    line::CommandReader stdin_{false};
     std::deque<Command> commands_;
     bool sleeping_ = false;
     Clock::time_point wakeAt_;
@@ -307,8 +307,10 @@ void Usage(FILE* to) {
     std::fputs(
         "usage: callbeacon-line [--port N]     listens on 127.0.0.1:N (default 5031)\n"
         "       callbeacon-line --call-monitor [--port N]\n"
-        "                                      a router's call monitor on 127.0.0.1:N: ring writes\n"
-        "                                      RING, hangup ID 349A writes CONNECT and DISCONNECT,\n"
+        "                                      a router's call monitor on 127.0.0.1:N: ring "
+        "writes\n"
+        "                                      RING, hangup ID 349A writes CONNECT and "
+        "DISCONNECT,\n"
         "                                      any other reason only DISCONNECT (ids decimal)\n"
         "commands on standard input, one per line:\n"
         "  ring PLCI CALLED CALLING   incoming call (PLCI hex, numbers as digits, - for none)\n"
