@@ -2,6 +2,8 @@
 // Two hosts made of network namespaces joined by a veth pair: an announcement sent on one
 // reaches a receiver on the other. The sender knows no address of the other host, so what
 // arrives crossed the link as a broadcast.
+#include "support/Process.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -10,13 +12,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
 
 namespace {
 
@@ -73,54 +73,6 @@ struct TwoHosts {
     }
 };
 
-struct Child {
-    pid_t pid = -1;
-    int out = -1;
-    ~Child() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (out >= 0) ::close(out);
-    }
-    bool Start(const std::vector<std::string>& args) {
-        int fds[2];
-        if (::pipe(fds) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        out = fds[0];
-        if (rc != 0) pid = -1;
-        return rc == 0;
-    }
-    // Reads output until `marker` has been seen or the time is up; returns what was read.
-    std::string ReadUntil(const std::string& marker, int ms) {
-        std::string text;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (text.find(marker) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0) break;
-            pollfd p{out, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
-            char chunk[256];
-            const ssize_t n = ::read(out, chunk, sizeof chunk);
-            if (n <= 0) break;
-            text.append(chunk, static_cast<size_t>(n));
-        }
-        return text;
-    }
-};
-
 } // namespace
 
 TEST(MailAcrossHosts, AnnouncementCrossesTheLinkAsBroadcast) {
@@ -153,17 +105,17 @@ TEST(MailAcrossHosts, AnnouncementCrossesTheLinkAsBroadcast) {
     const std::string targets = Capture("ip netns exec " + a + " " + peer + " targets");
     EXPECT_EQ(targets, "10.213.7.255\n127.255.255.255\n");
 
-    Child receiver;
-    ASSERT_TRUE(
-        receiver.Start({"ip", "netns", "exec", b, peer, "recv", "DEDOV", "28183", "10000"}));
-    ASSERT_NE(receiver.ReadUntil("ready\n", 5000).find("ready\n"), std::string::npos);
+    cbtest::ChildProcess receiver({"ip", "netns", "exec", b, peer, "recv", "DEDOV", "28183", "10000"},
+                                  {}, std::string());
+    ASSERT_TRUE(receiver.WaitForLine("ready", 5000));
 
     // The veth link may need a moment before it carries traffic; announce until it arrives.
-    std::string got;
     const std::string message = "0,1700000000,0891234567,5678";
-    for (int attempt = 0; attempt < 20 && got.find("got ") == std::string::npos; ++attempt) {
+    bool got = false;
+    for (int attempt = 0; attempt < 20 && !got; ++attempt) {
         ASSERT_EQ(Shell("ip netns exec " + a + " " + peer + " send DEDOV 28183 " + message), 0);
-        got += receiver.ReadUntil("\n", 250);
+        got = receiver.WaitForLine("got " + message, 250);
     }
-    EXPECT_EQ(got, "got " + message + "\n");
+    EXPECT_TRUE(got);
+    EXPECT_EQ(receiver.lines().back(), "got " + message);
 }

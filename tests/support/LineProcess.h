@@ -3,15 +3,17 @@
 // its event lines are collected from its standard output.
 #pragma once
 
+#include "support/Process.h"
+
 #include <arpa/inet.h>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <mutex>
+#include <functional>
+#include <memory>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
@@ -45,6 +47,7 @@ inline int PickFreePort() {
     return port;
 }
 
+// The line as a ChildProcess, with waits on its event lines.
 class LineProcess {
 public:
     // Starts the line on `port`, or on a free port of its own choosing when 0 (retried when
@@ -63,129 +66,80 @@ public:
     int port() const { return port_; }
 
     void Send(const std::string& command) {
-        const std::string text = command + "\n";
-        if (in_ >= 0 && write(in_, text.data(), text.size()) < 0) std::perror("line stdin");
+        if (process_) process_->Send(command + "\n");
     }
     // Closes the line's standard input (end of the script).
     void EndInput() {
-        if (in_ >= 0) close(in_);
-        in_ = -1;
+        if (process_) process_->CloseStdin();
     }
 
     // Waits until `count` lines equal to `line` have been printed.
     bool WaitFor(const std::string& line, int count = 1, int timeoutMs = 10000) {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                            [&] { return CountLocked(line) >= count; });
+        return Poll([&] { return Count(line) >= count; }, timeoutMs);
     }
     // Waits for a line starting with `prefix` and returns it ("" on time-out).
     std::string WaitForPrefix(const std::string& prefix, int timeoutMs = 10000) {
-        std::unique_lock lock(mutex_);
         std::string found;
-        cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-            for (const auto& l : lines_)
-                if (l.rfind(prefix, 0) == 0) return !(found = l).empty();
-            return false;
-        });
+        Poll(
+            [&] {
+                for (const auto& l : Lines())
+                    if (l.rfind(prefix, 0) == 0) return !(found = l).empty();
+                return false;
+            },
+            timeoutMs);
         return found;
     }
     int Count(const std::string& line) {
-        std::lock_guard lock(mutex_);
-        return CountLocked(line);
+        int n = 0;
+        for (const auto& l : Lines())
+            n += l == line;
+        return n;
     }
     int CountPrefix(const std::string& prefix) {
-        std::lock_guard lock(mutex_);
         int n = 0;
-        for (const auto& l : lines_)
+        for (const auto& l : Lines())
             n += l.rfind(prefix, 0) == 0;
         return n;
     }
     std::vector<std::string> Lines() {
-        std::lock_guard lock(mutex_);
-        return lines_;
+        return process_ ? process_->lines() : std::vector<std::string> {};
     }
 
     // Ends the line; the exit status as waitpid reports it.
     int Stop() {
-        if (pid_ <= 0) return status_;
-        EndInput();
-        kill(pid_, SIGTERM);
-        waitpid(pid_, &status_, 0);
-        pid_ = -1;
-        if (reader_.joinable()) reader_.join();
+        if (!process_) return status_;
+        process_->CloseStdin();
+        status_ = process_->StopWith(SIGTERM, 10000);
+        process_.reset();
         return status_;
     }
 
 private:
     bool Start(int port) {
-        int toChild[2], fromChild[2];
-        if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return false;
-        const std::string path = LinePath();
         const std::string portText = std::to_string(port);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(toChild[0], STDIN_FILENO);
-            dup2(fromChild[1], STDOUT_FILENO);
-            execl(path.c_str(), path.c_str(), "--port", portText.c_str(), nullptr);
-            _exit(127);
-        }
-        close(toChild[0]);
-        close(fromChild[1]);
-        pid_ = pid;
-        in_ = toChild[1];
-        {
-            std::lock_guard lock(mutex_);
-            lines_.clear();
-            ended_ = false;
-        }
-        reader_ = std::thread([this, fd = fromChild[0]] { ReadLines(fd); });
-        {
-            // Ends early when the line exits (port taken, binary missing).
-            std::unique_lock lock(mutex_);
-            cv_.wait_for(lock, std::chrono::seconds(10),
-                         [&] { return ended_ || CountLocked("listening " + portText) > 0; });
-            if (CountLocked("listening " + portText) > 0) return true;
-        }
+        process_ = std::make_unique<ChildProcess>(
+            std::vector<std::string> {LinePath(), "--port", portText}, std::vector<std::string> {},
+            std::string());
+        // Ends early when the line exits (port taken, binary missing).
+        Poll([&] { return Count("listening " + portText) > 0 || !process_->running(); }, 10000);
+        if (Count("listening " + portText) > 0) return true;
         Stop(); // lost the port to someone else, or the binary is missing
         return false;
     }
 
-    void ReadLines(int fd) {
-        std::string pending;
-        char buf[4096];
-        ssize_t n;
-        while ((n = read(fd, buf, sizeof buf)) > 0) {
-            pending.append(buf, static_cast<size_t>(n));
-            size_t pos;
-            std::lock_guard lock(mutex_);
-            while ((pos = pending.find('\n')) != std::string::npos) {
-                lines_.push_back(pending.substr(0, pos));
-                pending.erase(0, pos + 1);
-            }
-            cv_.notify_all();
+    bool Poll(const std::function<bool()>& condition, int timeoutMs) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        close(fd);
-        std::lock_guard lock(mutex_);
-        ended_ = true;
-        cv_.notify_all();
-    }
-
-    int CountLocked(const std::string& line) const {
-        int n = 0;
-        for (const auto& l : lines_)
-            n += l == line;
-        return n;
+        return true;
     }
 
     int port_ = 0;
-    pid_t pid_ = -1;
-    int in_ = -1;
     int status_ = 0;
-    std::thread reader_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::vector<std::string> lines_;
-    bool ended_ = false;
+    std::unique_ptr<ChildProcess> process_;
 };
 
 } // namespace cbtest

@@ -41,7 +41,7 @@ public:
             for (const std::string& a : argv)
                 args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
-            execv(args[0], args.data());
+            execvp(args[0], args.data()); // a bare name is looked up in PATH
             _exit(127);
         }
         close(in[0]);
