@@ -3,7 +3,7 @@
 #include "db/PhoneBookCache.h"
 
 #include "support/TestSupport.h"
-#include "ui/dialogs_tables.h"
+#include "support/TableSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 namespace {
 
-using dlgtest::Entry;
+using cbtest::Entry;
 
 // A record that already holds something, so untouched members show.
 tAnruf Prefilled() {
@@ -73,8 +73,8 @@ void PokeTelefon(int recNo, const std::string& bytes) {
 TEST(PhoneBookCache, SameAsLookupOnTrickyEntries) {
     cbtest::TempDir dir;
     cbtest::ErrorBoxCapture boxes;
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({
         {"Gel\xF6scht", "0301234", "Erst", "", "", "", "", "", "", "", true}, // deleted wins never
         {"Meier", "0301234", "Hans", "Hauptstr. 1", "10115", "Berlin", "Info", "m@x.de", "0305",
          "Eva"},
@@ -133,7 +133,7 @@ TEST(PhoneBookCache, SameAsLookupOnTrickyEntries) {
 TEST(PhoneBookCache, SameAsLookupOnRandomNumbers) {
     cbtest::TempDir dir;
     cbtest::ErrorBoxCapture boxes;
-    dlgtest::CreatePhoneBook();
+    cbtest::CreatePhoneBook();
     std::mt19937 rng(4711);
     auto number = [&rng](size_t maxLen) {
         static const char digits[] = "00123 /(+49x";
@@ -152,7 +152,7 @@ TEST(PhoneBookCache, SameAsLookupOnRandomNumbers) {
         e.deleted = rng() % 4 == 0;
         entries.push_back(e);
     }
-    dlgtest::AddEntries(entries);
+    cbtest::AddEntries(entries);
     std::vector<std::string> numbers;
     for (int i = 0; i < 40; ++i)
         numbers.push_back(number(7));

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Builders for the tables the phone-book, call-log, area-code and conversion tests work on.
+// The one builder of test tables, written through the program's own engine and layouts:
+// phone books, call logs and area-code directories, and readers for what a test checks.
 #pragma once
 
 #include "db/Anruf.h"
@@ -10,11 +11,97 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+namespace cbtest {
+
+
+struct Entry {
+    std::string name{}, telefon{}, vorname{}, strasse{}, plz{}, ort{}, info{}, email{}, fax{},
+        apartner{};
+    bool deleted = false;
+};
+
+inline void CreatePhoneBook(const std::string& file = kPhoneBookFile) {
+    CBase t;
+    AddPhoneBookFields(t);
+    ASSERT_TRUE(t.Create(file));
+}
+
+inline void AddEntries(const std::vector<Entry>& entries,
+                       const std::string& file = kPhoneBookFile) {
+    CBase t;
+    ASSERT_TRUE(t.Open(file));
+    for (const Entry& e : entries) {
+        t.PutField("NAME", e.name);
+        t.PutField("TELEFON", e.telefon);
+        t.PutField("INFO", e.info);
+        t.PutField("VORNAME", e.vorname);
+        t.PutField("STRASSE", e.strasse);
+        t.PutField("PLZORT", e.plz);
+        t.PutField("ORT", e.ort);
+        t.PutField("EMAIL", e.email);
+        t.PutField("FAX", e.fax);
+        t.PutField("APARTNER", e.apartner);
+        ASSERT_EQ(t.Append(), 1);
+        if (e.deleted) {
+            ASSERT_EQ(t.Delete(t.RecCount() - 1), 1);
+        }
+    }
+}
+
+struct Call {
+    int64_t zeit;
+    std::string anrufer{}, gerufener{}, ang{};
+    bool deleted = false;
+};
+
+inline void CreateCallLog(const std::string& file = kCallLogFile) {
+    CBase t;
+    AddCallLogFields(t);
+    ASSERT_TRUE(t.Create(file));
+}
+
+inline void AddCalls(const std::vector<Call>& calls, const std::string& file = kCallLogFile) {
+    CBase t;
+    ASSERT_TRUE(t.Open(file));
+    for (const Call& c : calls) {
+        t.PutField("ZEIT", std::to_string(c.zeit));
+        t.PutField("ANRUFER", c.anrufer);
+        t.PutField("GERUFENER", c.gerufener);
+        t.PutField("ANG", c.ang.empty() ? " " : c.ang);
+        ASSERT_EQ(t.Append(), 1);
+        if (c.deleted) {
+            ASSERT_EQ(t.Delete(t.RecCount() - 1), 1);
+        }
+    }
+}
+
+// 1 active, 0 deleted, -1 missing.
+inline int RecordState(const std::string& file, int64_t recNo) {
+    CBase t;
+    if (!t.Open(file)) return -2;
+    return t.GoTo(recNo);
+}
+
+inline std::string Field(const std::string& file, int64_t recNo, const char* column) {
+    CBase t;
+    if (!t.Open(file) || t.GoTo(recNo) < 0) return "<none>";
+    return t.GetField(column);
+}
+
+inline uint32_t RecordCount(const std::string& file) {
+    CBase t;
+    return t.Open(file) ? t.RecCount() : 0;
+}
+
+} // namespace cbtest
+
+// Shorthands of the table tests: a phone book of names and numbers with filled-in fields.
 namespace tabletest {
 
 struct Entry {
@@ -24,34 +111,18 @@ struct Entry {
     std::string ort = "";
 };
 
-// A phone book in the current layout.
+// A phone book in the current layout, the other fields filled in from the name.
 inline void CreatePhoneBook(const std::vector<Entry>& entries) {
-    CBase table;
-    AddPhoneBookFields(table);
-    ASSERT_TRUE(table.Create(kPhoneBookFile));
-    for (const Entry& e : entries) {
-        table.PutField("NAME", e.name);
-        table.PutField("TELEFON", e.telefon);
-        table.PutField("INFO", "Info " + e.name);
-        table.PutField("VORNAME", "Vorname " + e.name);
-        table.PutField("STRASSE", "Weg 1");
-        table.PutField("PLZORT", "12345");
-        table.PutField("ORT", e.ort.empty() ? "Ort" : e.ort);
-        table.PutField("EMAIL", "a@b.de");
-        table.PutField("FAX", "0301");
-        table.PutField("APARTNER", "Chef");
-        ASSERT_EQ(table.Append(), 1);
-        if (e.deleted) {
-            ASSERT_EQ(table.Delete(table.RecNo()), 1);
-        }
-    }
+    cbtest::CreatePhoneBook();
+    std::vector<cbtest::Entry> full;
+    for (const Entry& e : entries)
+        full.push_back({e.name, e.telefon, "Vorname " + e.name, "Weg 1", "12345",
+                        e.ort.empty() ? "Ort" : e.ort, "Info " + e.name, "a@b.de", "0301", "Chef",
+                        e.deleted});
+    cbtest::AddEntries(full);
 }
 
-inline void CreateCallLog() {
-    CBase table;
-    AddCallLogFields(table);
-    ASSERT_TRUE(table.Create(kCallLogFile));
-}
+inline void CreateCallLog() { cbtest::CreateCallLog(); }
 
 using AreaRow = std::array<std::string, 5>; // VORWAHL, ORT, PLZ, BREITE, LAENGE
 

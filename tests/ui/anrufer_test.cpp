@@ -29,8 +29,8 @@
 
 namespace {
 
-using dlgtest::Call;
-using dlgtest::Entry;
+using cbtest::Call;
+using cbtest::Entry;
 
 class ZoneGuard {
 public:
@@ -90,13 +90,13 @@ std::vector<Call> FiveCalls() {
 }
 
 TEST_F(AnruferTest, LinesNameCallersNewestFirst) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"},
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"},
                          {"Schulze", "0305678", ""},
                          {"B\xFCro", "040999", "Zentrale"},
                          {"Weg", "0307777", "Alt", "", "", "", "", "", "", "", true}});
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls({{1709287200, "0301234", "040999", "J"},
+    cbtest::CreateCallLog();
+    cbtest::AddCalls({{1709287200, "0301234", "040999", "J"},
                        {1709287260, "0305678", "040111", ""},
                        {1709287320, "0", "040999", ""},
                        {1709287380, "", "", ""},
@@ -105,7 +105,7 @@ TEST_F(AnruferTest, LinesNameCallersNewestFirst) {
     Open();
     QAbstractItemModelTester tester(view->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
-    EXPECT_EQ(dlgtest::Lines(view),
+    EXPECT_EQ(cbtest::Lines(view),
               (std::vector<std::string>{
                   "01.03.2024\t10:04\t0307777\tB\xFCro\t\t0307777\t040999\t4",
                   "01.03.2024\t10:03\tKeine Rufnr. \xFC"
@@ -115,15 +115,15 @@ TEST_F(AnruferTest, LinesNameCallersNewestFirst) {
                   "01.03.2024\t10:01\tSchulze\t040111\t\t0305678\t040111\t1",
                   "01.03.2024\t10:00\tJ\xFCrgen M\xFCller\tB\xFCro\tJ\t0301234\t040999\t0",
               }));
-    EXPECT_EQ(dlgtest::Cells(view, 4),
+    EXPECT_EQ(cbtest::Cells(view, 4),
               (std::vector<std::string>{"01.03.2024", "10:00", "Jürgen Müller", "Büro", "J"}));
     EXPECT_TRUE(boxes.texts().empty());
 }
 
 TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(FiveCalls());
+    cbtest::CreatePhoneBook();
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(FiveCalls());
     Open();
     ASSERT_EQ(view->model()->rowCount(), 5);
     // Rows show records 4..0; select records 4, 2 and 1.
@@ -133,20 +133,20 @@ TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
     ASSERT_EQ(view->selectionModel()->selectedRows().size(), 3);
     QTest::keyClick(view, Qt::Key_Delete);
 
-    std::vector<std::string> lines = dlgtest::Lines(view);
+    std::vector<std::string> lines = cbtest::Lines(view);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(GetTabField(lines[0], 7), "3");
     EXPECT_EQ(GetTabField(lines[1], 7), "0");
     for (int rec : {4, 2, 1})
-        EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", rec), 0) << rec;
+        EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", rec), 0) << rec;
     for (int rec : {3, 0})
-        EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", rec), 1) << rec;
+        EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", rec), 1) << rec;
     EXPECT_FALSE(Button("BtnUndelete")->isEnabled());
 
     QTest::mouseClick(ShowDeleted(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
     ASSERT_TRUE(ShowDeleted()->isChecked());
     EXPECT_TRUE(Button("BtnUndelete")->isEnabled());
-    lines = dlgtest::Lines(view);
+    lines = cbtest::Lines(view);
     ASSERT_EQ(lines.size(), 5u);
     const char* times[] = {"10:04   *", "10:03", "10:02   *", "10:01   *", "10:00"};
     for (int row = 0; row < 5; ++row)
@@ -156,10 +156,10 @@ TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
     Click(1);
     Click(2, Qt::ControlModifier);
     QTest::mouseClick(Button("BtnUndelete"), Qt::LeftButton);
-    EXPECT_EQ(GetTabField(dlgtest::Lines(view)[2], 1), "10:02");
-    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 2), 1);
-    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 3), 1);
-    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 4), 0);
+    EXPECT_EQ(GetTabField(cbtest::Lines(view)[2], 1), "10:02");
+    EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", 2), 1);
+    EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", 3), 1);
+    EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", 4), 0);
 
     // The list's pop-up menu deletes and restores the same way.
     QAction* loeschen = MenuAction("Löschen");
@@ -168,12 +168,12 @@ TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
     EXPECT_TRUE(aktivieren->isEnabled());
     Click(1);
     loeschen->trigger();
-    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 3), 0);
-    EXPECT_EQ(GetTabField(dlgtest::Lines(view)[1], 1), "10:03   *");
+    EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", 3), 0);
+    EXPECT_EQ(GetTabField(cbtest::Lines(view)[1], 1), "10:03   *");
     Click(1);
     aktivieren->trigger();
-    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 3), 1);
-    EXPECT_EQ(GetTabField(dlgtest::Lines(view)[1], 1), "10:03");
+    EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", 3), 1);
+    EXPECT_EQ(GetTabField(cbtest::Lines(view)[1], 1), "10:03");
 
     QTest::mouseClick(ShowDeleted(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
     EXPECT_EQ(view->model()->rowCount(), 3);
@@ -187,10 +187,10 @@ TEST_F(AnruferTest, DeleteKeyDeletesThreeSelectedCallsThenShowAndRestore) {
 }
 
 TEST_F(AnruferTest, EditOfUnknownCallerAppendsOneEntryThatNamesEveryCall) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"Meier", "0409876", "Hans"}});
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls({{1709287200, "0301234", "040999", ""},
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"Meier", "0409876", "Hans"}});
+    cbtest::CreateCallLog();
+    cbtest::AddCalls({{1709287200, "0301234", "040999", ""},
                        {1709287260, "0409876", "040999", ""},
                        {1709287320, "0301234", "040999", ""},
                        {1709287380, "0301234", "040111", "J"}});
@@ -198,16 +198,16 @@ TEST_F(AnruferTest, EditOfUnknownCallerAppendsOneEntryThatNamesEveryCall) {
     Click(1); // record 2, from 0301234
 
     std::string title, name, telefon;
-    dlgtest::ModalAction modal1([&](QWidget* w) {
+    cbtest::ModalAction modal1([&](QWidget* w) {
         auto* editor = qobject_cast<TDlgEditor*>(w);
         ASSERT_NE(editor, nullptr);
         title = editor->windowTitle().toStdString();
         auto* nameEdit = editor->findChild<QLineEdit*>("Name");
         name = nameEdit->text().toStdString();
         telefon = editor->findChild<QLineEdit*>("Telefon")->text().toStdString();
-        dlgtest::Type(editor->findChild<QLineEdit*>("Vorname"), QString::fromUtf8("Jürgen"));
+        cbtest::Type(editor->findChild<QLineEdit*>("Vorname"), QString::fromUtf8("Jürgen"));
         nameEdit->selectAll();
-        dlgtest::Type(nameEdit, QString::fromUtf8("Müller"));
+        cbtest::Type(nameEdit, QString::fromUtf8("Müller"));
         QTest::keyClick(nameEdit, Qt::Key_Return);
     });
     QTest::mouseClick(Button("BtnEdit"), Qt::LeftButton);
@@ -215,11 +215,11 @@ TEST_F(AnruferTest, EditOfUnknownCallerAppendsOneEntryThatNamesEveryCall) {
     EXPECT_EQ(title, "Telefonbucheintrag erfassen");
     EXPECT_EQ(name, "0301234");
     EXPECT_EQ(telefon, "0301234");
-    ASSERT_EQ(dlgtest::RecordCount("Adressen.dbf"), 2u);
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "NAME"), "M\xFCller");
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "VORNAME"), "J\xFCrgen");
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "TELEFON"), "0301234");
-    const std::vector<std::string> lines = dlgtest::Lines(view);
+    ASSERT_EQ(cbtest::RecordCount("Adressen.dbf"), 2u);
+    EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "NAME"), "M\xFCller");
+    EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "VORNAME"), "J\xFCrgen");
+    EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "TELEFON"), "0301234");
+    const std::vector<std::string> lines = cbtest::Lines(view);
     ASSERT_EQ(lines.size(), 4u);
     for (size_t row : {0u, 1u, 3u})
         EXPECT_EQ(GetTabField(lines[row], 2), "J\xFCrgen M\xFCller") << row;
@@ -228,57 +228,57 @@ TEST_F(AnruferTest, EditOfUnknownCallerAppendsOneEntryThatNamesEveryCall) {
 }
 
 TEST_F(AnruferTest, EditActsOnTheFocusedLineAndAbbruchChangesNothing) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"Meier", "0409876", "Hans"}});
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"Meier", "0409876", "Hans"}});
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(
         {{1709287200, "0301234", "040999", ""}, {1709287260, "0409876", "040999", ""}});
     const std::string book = cbtest::ReadWholeFile("Adressen.dbf");
     const std::string log = cbtest::ReadWholeFile("Anrufe.dbf");
     Open();
-    const std::vector<std::string> before = dlgtest::Lines(view);
+    const std::vector<std::string> before = cbtest::Lines(view);
     Click(1);
     Click(0, Qt::ControlModifier); // focus on the Meier call, both selected
 
     std::string name;
-    dlgtest::ModalAction modal2([&](QWidget* w) {
+    cbtest::ModalAction modal2([&](QWidget* w) {
         auto* nameEdit = w->findChild<QLineEdit*>("Name");
         name = nameEdit->text().toStdString();
         nameEdit->selectAll();
-        dlgtest::Type(nameEdit, QStringLiteral("Anders"));
+        cbtest::Type(nameEdit, QStringLiteral("Anders"));
         QTest::mouseClick(w->findChild<QPushButton*>("BtnAbbruch"), Qt::LeftButton);
     });
     QTest::mouseClick(Button("BtnEdit"), Qt::LeftButton);
     EXPECT_EQ(name, "Meier");
 
     // Escape from the popup menu's Edit too.
-    dlgtest::ModalAction modal3([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    cbtest::ModalAction modal3([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     QTest::mouseClick(Button("BtnEdit"), Qt::LeftButton);
 
     EXPECT_EQ(cbtest::ReadWholeFile("Adressen.dbf"), book);
     EXPECT_EQ(cbtest::ReadWholeFile("Anrufe.dbf"), log);
-    EXPECT_EQ(dlgtest::Lines(view), before);
+    EXPECT_EQ(cbtest::Lines(view), before);
 }
 
 TEST_F(AnruferTest, EditWithoutSelectionDoesNothing) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(FiveCalls());
+    cbtest::CreatePhoneBook();
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(FiveCalls());
     Open();
     Click(0, Qt::ControlModifier); // takes the newest call out of the selection
     ASSERT_FALSE(view->selectionModel()->hasSelection());
     QTest::mouseClick(Button("BtnEdit"), Qt::LeftButton);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    EXPECT_EQ(dlgtest::RecordCount("Adressen.dbf"), 0u);
+    EXPECT_EQ(cbtest::RecordCount("Adressen.dbf"), 0u);
 }
 
 TEST_F(AnruferTest, MissingPhoneBookIsReportedOncePerRebuild) {
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(FiveCalls());
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(FiveCalls());
     Open();
     EXPECT_EQ(boxes.texts(),
               std::vector<std::string>{"Adressdatenbank konnte nicht gefunden werden"});
-    const std::vector<std::string> lines = dlgtest::Lines(view);
+    const std::vector<std::string> lines = cbtest::Lines(view);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "01.03.2024\t10:04\t\t\t\t0301004\t040999\t4");
     boxes.clear();
@@ -287,7 +287,7 @@ TEST_F(AnruferTest, MissingPhoneBookIsReportedOncePerRebuild) {
 }
 
 TEST_F(AnruferTest, MissingOrEmptyCallLog) {
-    dlgtest::CreatePhoneBook();
+    cbtest::CreatePhoneBook();
     Open();
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{"Anrufer Datenbank nicht gefunden/geöffnet"});
     EXPECT_EQ(view->model()->rowCount(), 0);
@@ -297,7 +297,7 @@ TEST_F(AnruferTest, MissingOrEmptyCallLog) {
 
     dlg.reset();
     boxes.clear();
-    dlgtest::CreateCallLog();
+    cbtest::CreateCallLog();
     Open();
     EXPECT_EQ(view->model()->rowCount(), 0);
     QTest::keyClick(view, Qt::Key_Delete);
@@ -307,26 +307,26 @@ TEST_F(AnruferTest, MissingOrEmptyCallLog) {
 
 TEST_F(AnruferTest, CallAtTheTurnOfTheMillenniumInBerlin) {
     ZoneGuard berlin("Europe/Berlin");
-    dlgtest::CreatePhoneBook();
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls({{946684799, "0301234", "040999", ""}});
+    cbtest::CreatePhoneBook();
+    cbtest::CreateCallLog();
+    cbtest::AddCalls({{946684799, "0301234", "040999", ""}});
     Open();
-    EXPECT_EQ(dlgtest::Cells(view, 0)[0], "01.01.2000");
-    EXPECT_EQ(dlgtest::Cells(view, 0)[1], "00:59");
+    EXPECT_EQ(cbtest::Cells(view, 0)[0], "01.01.2000");
+    EXPECT_EQ(cbtest::Cells(view, 0)[1], "00:59");
 }
 
 TEST_F(AnruferTest, DoubleClickShowsThePopupWithoutItsTimer) {
     iSekunden = 1;
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"}});
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(FiveCalls());
-    dlgtest::AddCalls({{1709287500, "0301234", "040999", ""}});
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"}});
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(FiveCalls());
+    cbtest::AddCalls({{1709287500, "0301234", "040999", ""}});
     const std::string log = cbtest::ReadWholeFile("Anrufe.dbf");
     Open();
 
     bool wasDetail = false, stillOpen = false;
-    dlgtest::ModalAction modal4([&](QWidget* w) {
+    cbtest::ModalAction modal4([&](QWidget* w) {
         wasDetail = qobject_cast<TDlgDetail*>(w) != nullptr;
         QTest::qWait(1500); // longer than a live call's pop-up would stay
         stillOpen = w->isVisible();
@@ -340,8 +340,8 @@ TEST_F(AnruferTest, DoubleClickShowsThePopupWithoutItsTimer) {
 }
 
 TEST_F(AnruferTest, KeysAndWindowLimits) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::CreateCallLog();
+    cbtest::CreatePhoneBook();
+    cbtest::CreateCallLog();
     Open();
     std::vector<int> topics;
     cb::SetHelpHook([&topics](int topic) { topics.push_back(topic); });
@@ -362,16 +362,16 @@ TEST_F(AnruferTest, KeysAndWindowLimits) {
 
 // Enter presses the focused button; only from elsewhere does it close the dialog.
 TEST_F(AnruferTest, EnterOnTheFocusedLoeschenDeletes) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(FiveCalls());
+    cbtest::CreatePhoneBook();
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(FiveCalls());
     Open();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&*dlg));
     Click(0);
     Button("BtnLoeschen")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(Button("BtnLoeschen"), Qt::Key_Return);
     EXPECT_TRUE(dlg->isVisible());
-    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 4), 0);
+    EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", 4), 0);
     EXPECT_EQ(view->model()->rowCount(), 4);
 
     view->setFocus(Qt::TabFocusReason);
@@ -381,12 +381,12 @@ TEST_F(AnruferTest, EnterOnTheFocusedLoeschenDeletes) {
 
 // A list longer than the window: its scroll bar must leave the "Ang." column visible.
 TEST_F(AnruferTest, ScrollBarLeavesTheLastColumnVisible) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::CreateCallLog();
+    cbtest::CreatePhoneBook();
+    cbtest::CreateCallLog();
     std::vector<Call> calls;
     for (int i = 0; i < 60; ++i)
         calls.push_back({1709287200 + 60 * i, "0301", "040999", "J"});
-    dlgtest::AddCalls(calls);
+    cbtest::AddCalls(calls);
     Open();
     ASSERT_TRUE(view->verticalScrollBar()->isVisible());
     EXPECT_EQ(dlg->width(), 618);
@@ -401,15 +401,15 @@ namespace {
 // A foreign or mobile caller: the pop-up from the history names the country or the kind of
 // number; an entry made from the call does not get it as its town.
 TEST_F(AnruferTest, ForeignAndMobileCallersArePlacedInThePopupButNotInTheEntry) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(
+    cbtest::CreatePhoneBook();
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(
         {{1709287200, "01711234567", "040999", ""}, {1709287260, "0041441234567", "040999", ""}});
     Open();
 
     std::vector<std::string> places;
     for (int row : {0, 1}) {
-        dlgtest::ModalAction modal([&](QWidget* w) {
+        cbtest::ModalAction modal([&](QWidget* w) {
             places.push_back(w->findChild<QLabel*>(QStringLiteral("Ort"))->text().toStdString());
             QTest::keyClick(w, Qt::Key_Escape);
         });
@@ -419,7 +419,7 @@ TEST_F(AnruferTest, ForeignAndMobileCallersArePlacedInThePopupButNotInTheEntry) 
     EXPECT_EQ(places, (std::vector<std::string>{"Schweiz", "Mobilfunk"}));
 
     std::string ort;
-    dlgtest::ModalAction modal([&](QWidget* w) {
+    cbtest::ModalAction modal([&](QWidget* w) {
         ort = w->findChild<QLineEdit*>("Ort")->text().toStdString();
         QTest::keyClick(w->findChild<QLineEdit*>("Name"), Qt::Key_Escape);
     });

@@ -2,7 +2,7 @@
 // Lists and modal-dialog driving for the list dialog and editor tests.
 #pragma once
 
-#include "dialogs_tables.h"
+#include "support/TableSupport.h"
 
 #include <QApplication>
 #include <QTest>
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace dlgtest {
+namespace cbtest {
 
 // The lines the list holds, as table bytes (Latin-1).
 inline std::vector<std::string> Lines(QTreeView* view) {
@@ -81,4 +81,4 @@ private:
     bool ran_ = false;
 };
 
-} // namespace dlgtest
+} // namespace cbtest

@@ -43,7 +43,7 @@ tAnruf Sample() {
 tAnruf RunEditor(const tAnruf& record, bool erfassen, std::function<void(TDlgEditor*)> act) {
     TDlgEditor editor(nullptr);
     editor.SetRecord(record, erfassen);
-    dlgtest::ModalAction modal1([act](QWidget* w) { act(qobject_cast<TDlgEditor*>(w)); });
+    cbtest::ModalAction modal1([act](QWidget* w) { act(qobject_cast<TDlgEditor*>(w)); });
     editor.exec();
     tAnruf out;
     out.sAvonOrt = "must be overwritten";
@@ -72,7 +72,7 @@ TEST_F(EditorTest, ShowsTheTenTextsAndEnterTakesTheTypedOnes) {
             QLineEdit* edit = EditOf(e, name);
             shown[name] = edit->text().toStdString();
             edit->selectAll();
-            dlgtest::Type(edit, QString::fromUtf8("neu ä ") + QLatin1String(name));
+            cbtest::Type(edit, QString::fromUtf8("neu ä ") + QLatin1String(name));
         }
         shown["Info"] = e->findChild<QPlainTextEdit*>("Info")->toPlainText().toStdString();
         QTest::keyClick(EditOf(e, "Strasse"), Qt::Key_Enter);
@@ -112,9 +112,9 @@ TEST_F(EditorTest, EnterInTheMemoStartsANewLine) {
     const tAnruf out = RunEditor(tAnruf{}, true, [&](TDlgEditor* e) {
         auto* info = e->findChild<QPlainTextEdit*>("Info");
         info->setFocus();
-        dlgtest::Type(info, QStringLiteral("eins"));
+        cbtest::Type(info, QStringLiteral("eins"));
         QTest::keyClick(info, Qt::Key_Return);
-        dlgtest::Type(info, QStringLiteral("zwei"));
+        cbtest::Type(info, QStringLiteral("zwei"));
         visibleAfterEnter = e->isVisible();
         QTest::mouseClick(e->findChild<QPushButton*>("BtnOK"), Qt::LeftButton);
     });
@@ -230,15 +230,15 @@ TEST_F(EditorTest, FieldsTakeNoMoreThanTheirColumns) {
         for (const char* name : {"Vorname", "Name", "Strasse", "PLZ", "Ort", "Ansprechpartner",
                                  "Telefon", "FAX", "EMail"}) {
             EditOf(e, name)->setFocus();
-            dlgtest::Type(EditOf(e, name), QString(60, QLatin1Char('x')));
+            cbtest::Type(EditOf(e, name), QString(60, QLatin1Char('x')));
             kept[name] = int(EditOf(e, name)->text().size());
         }
         // The memo: each line break takes two bytes in the table.
         auto* info = e->findChild<QPlainTextEdit*>("Info");
         info->setFocus();
-        dlgtest::Type(info, QString(246, QLatin1Char('i')));
+        cbtest::Type(info, QString(246, QLatin1Char('i')));
         QTest::keyClick(info, Qt::Key_Return);
-        dlgtest::Type(info, QStringLiteral("abcd"));
+        cbtest::Type(info, QStringLiteral("abcd"));
         QTest::keyClick(EditOf(e, "Name"), Qt::Key_Return);
     });
     EXPECT_EQ(kept, (std::map<std::string, int>{{"Vorname", 20},

@@ -8,7 +8,7 @@
 #include "ui/Parameter.h"
 #include "ui/Teilnehmer.h"
 
-#include "dialogs_tables.h"
+#include "support/TableSupport.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -129,10 +129,10 @@ protected:
     void SetUp() override {
         if (!SkipReason().empty()) GTEST_SKIP() << "no X input test: " << SkipReason();
         ResetSettings();
-        dlgtest::CreatePhoneBook();
-        dlgtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"}});
-        dlgtest::CreateCallLog();
-        dlgtest::AddCalls({{1709287200, "0301234", "040999", ""}});
+        cbtest::CreatePhoneBook();
+        cbtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"}});
+        cbtest::CreateCallLog();
+        cbtest::AddCalls({{1709287200, "0301234", "040999", ""}});
     }
 
     // Runs `steps` while `dlg` waits in its modal loop, and makes sure the loop ends.

@@ -24,7 +24,7 @@
 
 namespace {
 
-using dlgtest::Entry;
+using cbtest::Entry;
 
 class TeilnehmerTest : public ::testing::Test {
 protected:
@@ -42,7 +42,7 @@ protected:
     }
     int RowOf(const std::string& name) {
         for (int row = 0; row < view->model()->rowCount(); ++row)
-            if (dlgtest::Cells(view, row)[0] == name) return row;
+            if (cbtest::Cells(view, row)[0] == name) return row;
         return -1;
     }
     QPushButton* Button(const char* name) { return dlg->findChild<QPushButton*>(name); }
@@ -53,7 +53,7 @@ protected:
     std::vector<std::string> Names() {
         std::vector<std::string> names;
         for (int row = 0; row < view->model()->rowCount(); ++row)
-            names.push_back(dlgtest::Cells(view, row)[0] + "|" + dlgtest::Cells(view, row)[1]);
+            names.push_back(cbtest::Cells(view, row)[0] + "|" + cbtest::Cells(view, row)[1]);
         return names;
     }
 
@@ -64,8 +64,8 @@ protected:
 };
 
 TEST_F(TeilnehmerTest, SortedByWholeLineIgnoringCase) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"Zander", "0301", "Ute"},
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"Zander", "0301", "Ute"},
                          {"meier", "0302", "Bernd"},
                          {"\xC4rger", "0303", "Karl"},
                          {"Meier", "0304", "Anna"},
@@ -81,30 +81,30 @@ TEST_F(TeilnehmerTest, SortedByWholeLineIgnoringCase) {
                                                  "Meier|Anna", "Meier|Anna", "meier|Bernd",
                                                  "Meierhof|", "Müller|Eva", "Zander|Ute"}));
     // Equal visible fields: the record numbers decide, as text.
-    EXPECT_EQ(dlgtest::Lines(view)[3], "Meier\tAnna\t\t\t\t0304\t3");
-    EXPECT_EQ(dlgtest::Lines(view)[4], "Meier\tAnna\t\t\t\t0304\t7");
-    EXPECT_EQ(dlgtest::Cells(view, 7),
+    EXPECT_EQ(cbtest::Lines(view)[3], "Meier\tAnna\t\t\t\t0304\t3");
+    EXPECT_EQ(cbtest::Lines(view)[4], "Meier\tAnna\t\t\t\t0304\t7");
+    EXPECT_EQ(cbtest::Cells(view, 7),
               (std::vector<std::string>{"Müller", "Eva", "", "", "", "0306"}));
     EXPECT_TRUE(boxes.texts().empty());
 }
 
 TEST_F(TeilnehmerTest, DeleteKeyThenShowDeletedAndAktivieren) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"Abel", "0305", "Tom"}, {"Berg", "0306", "Eva"}, {"Cramer", "0307", ""}});
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"Abel", "0305", "Tom"}, {"Berg", "0306", "Eva"}, {"Cramer", "0307", ""}});
     Open();
     Click(RowOf("Berg"));
     QTest::keyClick(view, Qt::Key_Delete);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Abel|Tom", "Cramer|"}));
-    EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 0);
+    EXPECT_EQ(cbtest::RecordState("Adressen.dbf", 1), 0);
 
     ToggleShowDeleted();
     EXPECT_TRUE(Button("BtnUndelete")->isEnabled());
     // Deleted entries carry the marker the history uses, in their place by name.
-    EXPECT_EQ(dlgtest::Lines(view)[1], "Berg   *\tEva\t\t\t\t0306\t1");
+    EXPECT_EQ(cbtest::Lines(view)[1], "Berg   *\tEva\t\t\t\t0306\t1");
     EXPECT_EQ(Names(), (std::vector<std::string>{"Abel|Tom", "Berg   *|Eva", "Cramer|"}));
     Click(1);
     QTest::mouseClick(Button("BtnUndelete"), Qt::LeftButton);
-    EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 1);
+    EXPECT_EQ(cbtest::RecordState("Adressen.dbf", 1), 1);
     ToggleShowDeleted();
     EXPECT_EQ(view->model()->rowCount(), 3);
 
@@ -115,14 +115,14 @@ TEST_F(TeilnehmerTest, DeleteKeyThenShowDeletedAndAktivieren) {
     EXPECT_EQ(view->model()->rowCount(), 3);
     Click(0);
     QTest::mouseClick(Button("BtnLoeschen"), Qt::LeftButton);
-    EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 0), 0);
+    EXPECT_EQ(cbtest::RecordState("Adressen.dbf", 0), 0);
     EXPECT_EQ(view->model()->rowCount(), 2);
     EXPECT_TRUE(boxes.texts().empty());
 }
 
 TEST_F(TeilnehmerTest, EditingADeletedEntryWithOkMakesItActive) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"Abel", "0305", "Tom"},
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"Abel", "0305", "Tom"},
                          {"Berg", "0306", "Eva", "Ringstr. 4", "20095", "Hamburg", "Info",
                           "eva@berg.de", "0401", "Paul", true}});
     Open();
@@ -131,63 +131,63 @@ TEST_F(TeilnehmerTest, EditingADeletedEntryWithOkMakesItActive) {
 
     // Abbruch first: it stays deleted and the file is untouched.
     Click(RowOf("Berg   *"));
-    dlgtest::ModalAction modal1([](QWidget* w) {
-        dlgtest::Type(w->findChild<QLineEdit*>("Ort"), QStringLiteral("xx"));
+    cbtest::ModalAction modal1([](QWidget* w) {
+        cbtest::Type(w->findChild<QLineEdit*>("Ort"), QStringLiteral("xx"));
         QTest::keyClick(w, Qt::Key_Escape);
     });
     QTest::mouseClick(Button("BtnEdit"), Qt::LeftButton);
     EXPECT_EQ(cbtest::ReadWholeFile("Adressen.dbf"), before);
-    EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 0);
+    EXPECT_EQ(cbtest::RecordState("Adressen.dbf", 1), 0);
 
     Click(RowOf("Berg   *"));
     std::string ort, title;
-    dlgtest::ModalAction modal2([&](QWidget* w) {
+    cbtest::ModalAction modal2([&](QWidget* w) {
         title = w->windowTitle().toStdString();
         auto* edit = w->findChild<QLineEdit*>("Ort");
         ort = edit->text().toStdString();
         edit->selectAll();
-        dlgtest::Type(edit, QString::fromUtf8("Lübeck"));
+        cbtest::Type(edit, QString::fromUtf8("Lübeck"));
         QTest::mouseClick(w->findChild<QPushButton*>("BtnOK"), Qt::LeftButton);
     });
     QTest::mouseClick(Button("BtnEdit"), Qt::LeftButton);
     EXPECT_EQ(title, "Telefonbucheintrag erfassen");
     EXPECT_EQ(ort, "Hamburg");
-    EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 1);
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "ORT"), "L\xFC"
+    EXPECT_EQ(cbtest::RecordState("Adressen.dbf", 1), 1);
+    EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "ORT"), "L\xFC"
                                                         "beck");
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "EMAIL"), "eva@berg.de");
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "APARTNER"), "Paul");
-    EXPECT_EQ(dlgtest::RecordCount("Adressen.dbf"), 2u);
+    EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "EMAIL"), "eva@berg.de");
+    EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "APARTNER"), "Paul");
+    EXPECT_EQ(cbtest::RecordCount("Adressen.dbf"), 2u);
     ToggleShowDeleted();
     EXPECT_EQ(Names(), (std::vector<std::string>{"Abel|Tom", "Berg|Eva"}));
     EXPECT_TRUE(boxes.texts().empty());
 }
 
 TEST_F(TeilnehmerTest, NeuAndDoubleClick) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"Berg", "0306", "Eva"}});
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"Berg", "0306", "Eva"}});
     Open();
 
     std::vector<std::string> shown;
-    dlgtest::ModalAction modal3([&](QWidget* w) {
+    cbtest::ModalAction modal3([&](QWidget* w) {
         for (const char* name : {"Vorname", "Name", "Telefon", "Ort"})
             shown.push_back(w->findChild<QLineEdit*>(name)->text().toStdString());
         QTest::mouseClick(w->findChild<QPushButton*>("BtnAbbruch"), Qt::LeftButton);
     });
     QTest::mouseClick(Button("BtnNeu"), Qt::LeftButton);
     EXPECT_EQ(shown, (std::vector<std::string>{"", "", "", ""}));
-    EXPECT_EQ(dlgtest::RecordCount("Adressen.dbf"), 1u);
+    EXPECT_EQ(cbtest::RecordCount("Adressen.dbf"), 1u);
 
-    dlgtest::ModalAction modal4(
+    cbtest::ModalAction modal4(
         [](QWidget* w) { QTest::keyClick(w->findChild<QLineEdit*>("Name"), Qt::Key_Return); });
     QTest::mouseClick(Button("BtnNeu"), Qt::LeftButton);
-    ASSERT_EQ(dlgtest::RecordCount("Adressen.dbf"), 2u);
-    EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 1), 1);
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 1, "NAME"), "");
-    EXPECT_EQ(dlgtest::Lines(view)[0], "\t\t\t\t\t\t1");
+    ASSERT_EQ(cbtest::RecordCount("Adressen.dbf"), 2u);
+    EXPECT_EQ(cbtest::RecordState("Adressen.dbf", 1), 1);
+    EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "NAME"), "");
+    EXPECT_EQ(cbtest::Lines(view)[0], "\t\t\t\t\t\t1");
 
     std::string name;
-    dlgtest::ModalAction modal5([&](QWidget* w) {
+    cbtest::ModalAction modal5([&](QWidget* w) {
         name = w->findChild<QLineEdit*>("Name")->text().toStdString();
         QTest::keyClick(w, Qt::Key_Escape);
     });
@@ -205,7 +205,7 @@ TEST_F(TeilnehmerTest, EmptyOrMissingPhoneBook) {
     dlg.reset();
     boxes.clear();
 
-    dlgtest::CreatePhoneBook();
+    cbtest::CreatePhoneBook();
     Open();
     EXPECT_EQ(view->model()->rowCount(), 0);
     QTest::keyClick(view, Qt::Key_Delete);
@@ -225,11 +225,11 @@ TEST_F(TeilnehmerTest, EmptyOrMissingPhoneBook) {
 
 // A phone book longer than the window: its scroll bar must leave "Telefon" visible.
 TEST_F(TeilnehmerTest, ScrollBarLeavesTheLastColumnVisible) {
-    dlgtest::CreatePhoneBook();
+    cbtest::CreatePhoneBook();
     std::vector<Entry> entries;
     for (int i = 0; i < 60; ++i)
         entries.push_back({"Name" + std::to_string(i), "0301"});
-    dlgtest::AddEntries(entries);
+    cbtest::AddEntries(entries);
     Open();
     ASSERT_TRUE(view->verticalScrollBar()->isVisible());
     EXPECT_EQ(dlg->width(), 660);

@@ -21,8 +21,8 @@
 
 namespace {
 
-using dlgtest::Call;
-using dlgtest::Entry;
+using cbtest::Call;
+using cbtest::Entry;
 
 template <class Dialog> class WorkedLineTest : public ::testing::Test {
 protected:
@@ -51,7 +51,7 @@ protected:
         QTest::mouseClick(dlg->template findChild<QCheckBox*>("ShowDeleted"), Qt::LeftButton,
                           Qt::NoModifier, QPoint(5, 8));
     }
-    std::string Line(int row) { return dlgtest::Lines(view)[size_t(row)]; }
+    std::string Line(int row) { return cbtest::Lines(view)[size_t(row)]; }
     std::vector<int64_t> SelectedRecords() {
         std::vector<int64_t> recs;
         for (int row = 0; row < view->model()->rowCount(); ++row)
@@ -75,7 +75,7 @@ protected:
     // The editor on top: `fill` types into it, Return confirms; the record name it showed.
     std::string EditWith(QPushButton* button, const std::function<void(QWidget*)>& fill) {
         std::string name;
-        dlgtest::ModalAction modal([&](QWidget* w) {
+        cbtest::ModalAction modal([&](QWidget* w) {
             auto* nameEdit = w->findChild<QLineEdit*>("Name");
             name = nameEdit->text().toStdString();
             fill(w);
@@ -117,21 +117,21 @@ std::vector<Entry> Entries(int n) {
 void Retype(QWidget* editor, const char* field, const QString& text) {
     auto* edit = editor->findChild<QLineEdit*>(field);
     edit->selectAll();
-    dlgtest::Type(edit, text);
+    cbtest::Type(edit, text);
 }
 
 TEST_F(HistoryLineTest, TheNewestCallOpensSelectedAndAltEEditsIt) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"}});
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"}});
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(
         {{1709287200, "0309999", "040999", ""}, {1709287260, "0301234", "040999", ""}});
     Open();
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{1});
     EXPECT_EQ(CurrentRecord(), 1);
 
     std::string name;
-    dlgtest::ModalAction modal([&](QWidget* w) {
+    cbtest::ModalAction modal([&](QWidget* w) {
         name = w->findChild<QLineEdit*>("Name")->text().toStdString();
         QTest::keyClick(w, Qt::Key_Escape);
     });
@@ -143,8 +143,8 @@ TEST_F(HistoryLineTest, TheNewestCallOpensSelectedAndAltEEditsIt) {
 }
 
 TEST_F(PhoneBookLineTest, TypeAheadFindsNamesWhereverTheUserClicked) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries({{"Abel", "0301", "", "", "", "Zwickau"},
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"Abel", "0301", "", "", "", "Zwickau"},
                          {"Berg", "0302", "", "", "", "Aachen"},
                          {"Zander", "0303", "", "", "", "Berlin"}});
     Open();
@@ -160,9 +160,9 @@ TEST_F(PhoneBookLineTest, TypeAheadFindsNamesWhereverTheUserClicked) {
 }
 
 TEST_F(HistoryLineTest, DeleteEditShowAndRestoreKeepTheWorkedLineSelectedInItsPlace) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::CreateCallLog();
-    dlgtest::AddCalls(Calls(60)); // row r shows record 59 - r
+    cbtest::CreatePhoneBook();
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(Calls(60)); // row r shows record 59 - r
     Open();
     QTest::keyClick(view, Qt::Key_End);
     for (int i = 0; i < 25; ++i)
@@ -173,7 +173,7 @@ TEST_F(HistoryLineTest, DeleteEditShowAndRestoreKeepTheWorkedLineSelectedInItsPl
 
     // Deleted and hidden: the next line takes its place.
     QTest::keyClick(view, Qt::Key_Delete);
-    ASSERT_EQ(dlgtest::RecordState("Anrufe.dbf", 25), 0);
+    ASSERT_EQ(cbtest::RecordState("Anrufe.dbf", 25), 0);
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{24});
     EXPECT_EQ(CurrentRecord(), 24);
     EXPECT_EQ(TopRow(), top);
@@ -181,7 +181,7 @@ TEST_F(HistoryLineTest, DeleteEditShowAndRestoreKeepTheWorkedLineSelectedInItsPl
 
     // An entry made from the call: the call stays selected where it was.
     EditWith(Button("BtnEdit"), [](QWidget* w) { Retype(w, "Name", QStringLiteral("Drei")); });
-    ASSERT_EQ(dlgtest::RecordCount("Adressen.dbf"), 1u);
+    ASSERT_EQ(cbtest::RecordCount("Adressen.dbf"), 1u);
     EXPECT_EQ(GetTabField(Line(view->currentIndex().row()), 2), "Drei");
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{24});
     EXPECT_EQ(TopRow(), top);
@@ -193,7 +193,7 @@ TEST_F(HistoryLineTest, DeleteEditShowAndRestoreKeepTheWorkedLineSelectedInItsPl
     QTest::keyClick(view, Qt::Key_Up);
     ASSERT_EQ(SelectedRecords(), std::vector<int64_t>{25});
     QTest::mouseClick(Button("BtnUndelete"), Qt::LeftButton);
-    EXPECT_EQ(dlgtest::RecordState("Anrufe.dbf", 25), 1);
+    EXPECT_EQ(cbtest::RecordState("Anrufe.dbf", 25), 1);
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{25});
     EXPECT_TRUE(InView(RowOfRecord(25)));
     EXPECT_EQ(TopRow(), top);
@@ -207,8 +207,8 @@ TEST_F(HistoryLineTest, DeleteEditShowAndRestoreKeepTheWorkedLineSelectedInItsPl
 }
 
 TEST_F(PhoneBookLineTest, EditNewDeleteAndRestoreKeepTheWorkedEntrySelectedAndMarked) {
-    dlgtest::CreatePhoneBook();
-    dlgtest::AddEntries(Entries(60)); // sorted as they are stored
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries(Entries(60)); // sorted as they are stored
     Open();
     QTest::keyClick(view, Qt::Key_End);
     for (int i = 0; i < 5; ++i)
@@ -220,13 +220,13 @@ TEST_F(PhoneBookLineTest, EditNewDeleteAndRestoreKeepTheWorkedEntrySelectedAndMa
     EXPECT_EQ(
         EditWith(Button("BtnEdit"), [](QWidget* w) { Retype(w, "Ort", QStringLiteral("Kiel")); }),
         "Name54");
-    EXPECT_EQ(dlgtest::Field("Adressen.dbf", 54, "ORT"), "Kiel");
+    EXPECT_EQ(cbtest::Field("Adressen.dbf", 54, "ORT"), "Kiel");
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{54});
     EXPECT_EQ(TopRow(), top);
 
     // A new entry is selected where it sorts in.
     EditWith(Button("BtnNeu"), [](QWidget* w) { Retype(w, "Name", QStringLiteral("Name545")); });
-    ASSERT_EQ(dlgtest::RecordCount("Adressen.dbf"), 61u);
+    ASSERT_EQ(cbtest::RecordCount("Adressen.dbf"), 61u);
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{60});
     EXPECT_EQ(RowOfRecord(60), 55);
     EXPECT_TRUE(InView(55));
@@ -241,13 +241,13 @@ TEST_F(PhoneBookLineTest, EditNewDeleteAndRestoreKeepTheWorkedEntrySelectedAndMa
     ToggleShowDeleted();
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{55});
     const int deleted = RowOfRecord(60);
-    EXPECT_EQ(dlgtest::Cells(view, deleted)[0], "Name545   *");
-    EXPECT_EQ(dlgtest::Cells(view, deleted - 1)[0], "Name54");
+    EXPECT_EQ(cbtest::Cells(view, deleted)[0], "Name545   *");
+    EXPECT_EQ(cbtest::Cells(view, deleted - 1)[0], "Name54");
     Click(deleted);
     QTest::mouseClick(Button("BtnUndelete"), Qt::LeftButton);
-    EXPECT_EQ(dlgtest::RecordState("Adressen.dbf", 60), 1);
+    EXPECT_EQ(cbtest::RecordState("Adressen.dbf", 60), 1);
     EXPECT_EQ(SelectedRecords(), std::vector<int64_t>{60});
-    EXPECT_EQ(dlgtest::Cells(view, RowOfRecord(60))[0], "Name545");
+    EXPECT_EQ(cbtest::Cells(view, RowOfRecord(60))[0], "Name545");
     EXPECT_TRUE(InView(RowOfRecord(60)));
     EXPECT_TRUE(boxes.texts().empty());
 }
