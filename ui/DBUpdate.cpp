@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/DBUpdate.h"
 
+#include "ui/Placement.h"
+
 #include "db/Conversion.h"
 
 #include <QCoreApplication>
@@ -72,11 +74,7 @@ TDlgDBUpdate::TDlgDBUpdate(QWidget* owner)
 
 void TDlgDBUpdate::FormCreate() {
     iTag = 0;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = rect();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }
 
 void TDlgDBUpdate::showEvent(QShowEvent* event) {

@@ -200,8 +200,7 @@ TDlgDetail::TDlgDetail(QWidget* owner) : QDialog(owner) {
     Timer->setTimerType(Qt::PreciseTimer);
     connect(Timer, &QTimer::timeout, this, &TDlgDetail::TimerTimer);
 
-    FormPlacement = new cb::TFormPlacement(this, QStringLiteral("WndDetail"), false);
-
+    FormPlacement = PlaceDialog(this, QStringLiteral("WndDetail"), false);
     FormCreate();
 }
 
@@ -216,7 +215,6 @@ QLabel* TDlgDetail::MakeLabel(const char* name, const QString& caption, int left
 }
 
 void TDlgDetail::FormCreate() {
-    ActivatePlacementIfWanted(*FormPlacement);
     bCentred = !FormPlacement->Active();
     Anzeige->setGeometry(Karte->geometry());
 }
@@ -235,12 +233,7 @@ void TDlgDetail::ShowAnotherCall(const tAnruf& anruf) {
 
 void TDlgDetail::showEvent(QShowEvent* event) {
     // Centred with its frame, which is known only once the window exists.
-    if (bCentred && !event->spontaneous()) {
-        if (const QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen()) {
-            const QRect frame = frameGeometry();
-            move(scr->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
-        }
-    }
+    if (bCentred && !event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
 }

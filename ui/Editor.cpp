@@ -87,12 +87,7 @@ TDlgEditor::TDlgEditor(QWidget* owner)
     connect(BtnOK, &QPushButton::clicked, this, &TDlgEditor::BtnOKClick);
     connect(BtnAbbruch, &QPushButton::clicked, this, &TDlgEditor::BtnAbbruchClick);
 
-    FormPlacement1 = new cb::TFormPlacement(this, QStringLiteral("WndEdit"), false);
-    FormCreate();
-}
-
-void TDlgEditor::FormCreate() {
-    ActivatePlacementIfWanted(*FormPlacement1);
+    FormPlacement1 = PlaceDialog(this, QStringLiteral("WndEdit"), false);
 }
 
 void TDlgEditor::SetRecord(const tAnruf& anruf, bool bErfassen) {

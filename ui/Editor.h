@@ -33,7 +33,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void FormCreate();
     void FormShow();
     // Refuses a change that makes the memo longer than its column.
     void LimitInfo();

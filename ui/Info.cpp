@@ -86,17 +86,12 @@ TDlgInfo::TDlgInfo(QWidget* owner)
     BtnOk->setDefault(true);
     connect(BtnOk, &QPushButton::clicked, this, &TDlgInfo::BtnOkClick);
 
-    FormPlacement = new cb::TFormPlacement(this, QStringLiteral("WndInfo"), false);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = rect();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
+    FormPlacement = PlaceDialog(this, QStringLiteral("WndInfo"), false);
     FormCreate();
 }
 
 void TDlgInfo::FormCreate() {
-    ActivatePlacementIfWanted(*FormPlacement);
     ProgrammName->setText(ProgrammName->text() + ProgramVersionText());
     ProgrammName->adjustSize();
     // The texts read at start-up, as they are; empty without a driver.
@@ -111,9 +106,5 @@ void TDlgInfo::BtnOkClick() {
 }
 
 void TDlgInfo::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        cb::ShowHelp(cb::HelpInfo);
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!HandleHelpKey(event, cb::HelpInfo)) QDialog::keyPressEvent(event);
 }

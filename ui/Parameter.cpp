@@ -97,15 +97,8 @@ TDlgParameter::TDlgParameter(QWidget* owner)
     setTabOrder(TabControl, BtnAbbruch);
     setTabOrder(BtnAbbruch, BtnOk);
 
-    FormPlacement = new cb::TFormPlacement(this, QStringLiteral("WndParameter"), false);
-
-    // Centred on the screen: the owner is the hidden tray window, so Qt's own centring over
-    // the parent has nothing to go by.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = rect();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
+    FormPlacement = PlaceDialog(this, QStringLiteral("WndParameter"), false);
     FormCreate();
     TabControl->setCurrentIndex(0);
 }
@@ -347,7 +340,6 @@ void TDlgParameter::LeitungArtClick() {
 }
 
 void TDlgParameter::FormCreate() {
-    ActivatePlacementIfWanted(*FormPlacement);
     // This correction stays even when the dialog is cancelled.
     if (iSekunden > 99 || iSekunden < 1) iSekunden = 10;
 
@@ -456,9 +448,5 @@ void TDlgParameter::BtnAbbruchClick() {
 }
 
 void TDlgParameter::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        cb::ShowHelp(cb::HelpParameter);
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!HandleHelpKey(event, cb::HelpParameter)) QDialog::keyPressEvent(event);
 }

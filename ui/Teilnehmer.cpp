@@ -1,14 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Teilnehmer.h"
 
-#include "ui/Placement.h"
-
-#include "core/Settings.h"
 #include "db/Anruf.h"
 #include "db/CBase.h"
-#include "platform/ErrorBox.h"
-#include "platform/FormPlacement.h"
-#include "platform/HelpViewer.h"
 #include "ui/Editor.h"
 #include "ui/ListLineModel.h"
 #include "ui/ListLines.h"
@@ -18,11 +12,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCollator>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <charconv>
@@ -71,63 +63,37 @@ void SortTeilnehmerLines(QStringList& lines) {
 }
 
 TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("DlgTeilnehmer"));
-    setWindowTitle(QStringLiteral("Telefonbuch"));
-    setFont(DialogFont());
-    setMinimumSize(kBreite, 150);
-    setMaximumSize(kBreite, 10000);
-    resize(kBreite, 320);
-
-    Model = new TListLineModel({QStringLiteral("Name"), QStringLiteral("Vorname"),
+    : TListDialog(owner, Frame{QStringLiteral("DlgTeilnehmer"),
+                               QStringLiteral("Telefonbuch"),
+                               {QStringLiteral("Name"), QStringLiteral("Vorname"),
                                 QStringLiteral("Strasse"), QStringLiteral("Plz"),
                                 QStringLiteral("Ort"), QStringLiteral("Telefon")},
-                               this);
-    // The list area with its margin above the full-width bottom panel.
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    Liste = CreateListView(this, Model, kSpalten, QAbstractItemView::SingleSelection);
+                               kSpalten,
+                               kBreite,
+                               320,
+                               5,
+                               39,
+                               QAbstractItemView::SingleSelection,
+                               QStringLiteral("WndTelefonbuch"),
+                               cb::HelpTelefonbuch,
+                               kPhoneBookFile,
+                               kTeilnehmerFehlt}) {
     Liste->setFrameShape(QFrame::Panel);
     Liste->setFrameShadow(QFrame::Raised);
-    const int rand = ListSideMargin(Liste, kBreite, 5);
-    auto* listArea = new QVBoxLayout;
-    listArea->setContentsMargins(rand, 5, rand, 0);
-    listArea->addWidget(Liste);
-    layout->addLayout(listArea, 1);
-
-    auto* unten = new QWidget(this);
-    unten->setFixedHeight(39);
-    layout->addWidget(unten);
-    ShowDeleted = new QCheckBox(QString::fromUtf8("Gelöschte Anzeigen"), unten);
-    ShowDeleted->setObjectName(QStringLiteral("ShowDeleted"));
     ShowDeleted->setGeometry(9, 9, 131, 17);
     // The buttons sit in a 428-pixel panel at the right end of the bottom panel.
     constexpr int kRechts = kBreite - 428;
-    auto button = [unten](const char* text, const char* name, int x) {
-        auto* b = new QPushButton(QString::fromUtf8(text), unten);
-        b->setObjectName(QLatin1String(name));
-        b->setGeometry(kRechts + x, 7, 75, 25);
-        return b;
-    };
-    BtnSchliessen = button("&Schließen", "BtnSchliessen", 347);
-    // Enter closes unless a button has the focus: that one presses itself (auto-default).
-    BtnSchliessen->setDefault(true);
-    BtnEdit = button("&Edit", "BtnEdit", 267);
-    BtnNeu = button("&Neu", "BtnNeu", 187);
-    BtnLoeschen = button("&Löschen", "BtnLoeschen", 107);
-    BtnUndelete = button("Aktivieren", "BtnUndelete", 27);
-    BtnUndelete->setEnabled(false);
+    BtnSchliessen = AddButton("&Schließen", "BtnSchliessen", kRechts + 347, 7);
+    BtnEdit = AddButton("&Edit", "BtnEdit", kRechts + 267, 7);
+    BtnNeu = AddButton("&Neu", "BtnNeu", kRechts + 187, 7);
+    BtnLoeschen = AddButton("&Löschen", "BtnLoeschen", kRechts + 107, 7);
+    BtnUndelete = AddButton("Aktivieren", "BtnUndelete", kRechts + 27, 7);
 
-    PopupMenu = new QMenu(this);
     Edit1 = PopupMenu->addAction(QStringLiteral("Edit"));
     Neu1 = PopupMenu->addAction(QStringLiteral("Neu"));
     Lschen1 = PopupMenu->addAction(QString::fromUtf8("Löschen"));
     MPunktAktivieren = PopupMenu->addAction(QStringLiteral("Aktivieren"));
-    MPunktAktivieren->setEnabled(false);
 
-    connect(BtnSchliessen, &QPushButton::clicked, this, &TDlgTeilnehmer::BtnOKClick);
     connect(BtnEdit, &QPushButton::clicked, this, &TDlgTeilnehmer::EditSelected);
     connect(Edit1, &QAction::triggered, this, &TDlgTeilnehmer::EditSelected);
     connect(Liste, &QTreeView::doubleClicked, this, &TDlgTeilnehmer::EditSelected);
@@ -135,11 +101,6 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
     connect(Neu1, &QAction::triggered, this, &TDlgTeilnehmer::BtnNeuClick);
     connect(BtnLoeschen, &QPushButton::clicked, this, &TDlgTeilnehmer::DeleteSelected);
     connect(Lschen1, &QAction::triggered, this, &TDlgTeilnehmer::DeleteSelected);
-    connect(BtnUndelete, &QPushButton::clicked, this, &TDlgTeilnehmer::BtnUndeleteClick);
-    connect(MPunktAktivieren, &QAction::triggered, this, &TDlgTeilnehmer::BtnUndeleteClick);
-    connect(ShowDeleted, &QCheckBox::toggled, this, &TDlgTeilnehmer::ShowDeletedClick);
-    connect(Liste, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu->popup(Liste->viewport()->mapToGlobal(pos)); });
     // Type-ahead searches the column of the focused cell: keep the focus in "Name", wherever
     // the user clicked, so that typing finds entries by name.
     connect(Liste->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -148,20 +109,7 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
                     Liste->selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
                                                              QItemSelectionModel::NoUpdate);
             });
-
-    // Key preview: the form sees Delete and F1 before the focused control.
-    installEventFilter(this);
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
-
-    FormPlacement = new cb::TFormPlacement(this, QStringLiteral("WndTelefonbuch"), true);
-    FormCreate();
-}
-
-void TDlgTeilnehmer::FormCreate() {
-    ActivatePlacementIfWanted(*FormPlacement);
-    bShowDeleted = false;
-    FillListe();
+    FinishSetUp();
 }
 
 void TDlgTeilnehmer::FillListe() {
@@ -181,24 +129,6 @@ void TDlgTeilnehmer::FillListe(int64_t written) {
     SortTeilnehmerLines(lines);
     Model->SetLines(std::move(lines));
     RestoreSpot(Liste, spot, written);
-}
-
-bool TDlgTeilnehmer::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && FormKeyDown(static_cast<QKeyEvent*>(event)->key()))
-        return true;
-    return QDialog::eventFilter(watched, event);
-}
-
-bool TDlgTeilnehmer::FormKeyDown(int key) {
-    if (key == Qt::Key_Delete) {
-        DeleteSelected();
-        return true;
-    }
-    if (key == Qt::Key_F1) {
-        cb::ShowHelp(cb::HelpTelefonbuch);
-        return true;
-    }
-    return false;
 }
 
 int TDlgTeilnehmer::SelectedRow() const {
@@ -231,44 +161,4 @@ void TDlgTeilnehmer::BtnNeuClick() {
     tAnruf anruf;
     ClearEntry(anruf);
     EditRecord(anruf);
-}
-
-void TDlgTeilnehmer::DeleteSelected() {
-    const int row = SelectedRow();
-    if (row < 0) return;
-    const int32_t recNo = RecordOf(Model->Line(row));
-    if (recNo < 0) return;
-    CBase table;
-    if (!table.Open(kPhoneBookFile)) {
-        cb::ShowErrorBox(kTeilnehmerFehlt);
-        return;
-    }
-    table.Delete(recNo);
-    table.Close();
-    FillListe();
-}
-
-void TDlgTeilnehmer::BtnUndeleteClick() {
-    CBase table;
-    if (!table.Open(kPhoneBookFile)) {
-        cb::ShowErrorBox(kTeilnehmerFehlt);
-        return;
-    }
-    for (const QModelIndex& row : Liste->selectionModel()->selectedRows()) {
-        const int64_t recNo = LastTabNumber(Model->Line(row.row()));
-        if (recNo >= 0) table.Recall(recNo);
-    }
-    table.Close();
-    FillListe();
-}
-
-void TDlgTeilnehmer::ShowDeletedClick() {
-    bShowDeleted = ShowDeleted->isChecked();
-    BtnUndelete->setEnabled(bShowDeleted);
-    MPunktAktivieren->setEnabled(bShowDeleted);
-    FillListe();
-}
-
-void TDlgTeilnehmer::BtnOKClick() {
-    accept();
 }

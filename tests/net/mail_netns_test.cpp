@@ -17,7 +17,6 @@
 #include <unistd.h>
 #include <vector>
 
-
 namespace {
 
 std::string PeerPath() {
@@ -105,8 +104,8 @@ TEST(MailAcrossHosts, AnnouncementCrossesTheLinkAsBroadcast) {
     const std::string targets = Capture("ip netns exec " + a + " " + peer + " targets");
     EXPECT_EQ(targets, "10.213.7.255\n127.255.255.255\n");
 
-    cbtest::ChildProcess receiver({"ip", "netns", "exec", b, peer, "recv", "DEDOV", "28183", "10000"},
-                                  {}, std::string());
+    cbtest::ChildProcess receiver(
+        {"ip", "netns", "exec", b, peer, "recv", "DEDOV", "28183", "10000"}, {}, std::string());
     ASSERT_TRUE(receiver.WaitForLine("ready", 5000));
 
     // The veth link may need a moment before it carries traffic; announce until it arrives.

@@ -102,7 +102,7 @@ public:
         return n;
     }
     std::vector<std::string> Lines() {
-        return process_ ? process_->lines() : std::vector<std::string> {};
+        return process_ ? process_->lines() : std::vector<std::string>{};
     }
 
     // Ends the line; the exit status as waitpid reports it.
@@ -117,9 +117,9 @@ public:
 private:
     bool Start(int port) {
         const std::string portText = std::to_string(port);
-        process_ = std::make_unique<ChildProcess>(
-            std::vector<std::string> {LinePath(), "--port", portText}, std::vector<std::string> {},
-            std::string());
+        process_ =
+            std::make_unique<ChildProcess>(std::vector<std::string>{LinePath(), "--port", portText},
+                                           std::vector<std::string>{}, std::string());
         // Ends early when the line exits (port taken, binary missing).
         Poll([&] { return Count("listening " + portText) > 0 || !process_->running(); }, 10000);
         if (Count("listening " + portText) > 0) return true;

@@ -19,7 +19,6 @@
 
 namespace cbtest {
 
-
 struct Entry {
     std::string name{}, telefon{}, vorname{}, strasse{}, plz{}, ort{}, info{}, email{}, fax{},
         apartner{};
@@ -122,7 +121,9 @@ inline void CreatePhoneBook(const std::vector<Entry>& entries) {
     cbtest::AddEntries(full);
 }
 
-inline void CreateCallLog() { cbtest::CreateCallLog(); }
+inline void CreateCallLog() {
+    cbtest::CreateCallLog();
+}
 
 using AreaRow = std::array<std::string, 5>; // VORWAHL, ORT, PLZ, BREITE, LAENGE
 
