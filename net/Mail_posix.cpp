@@ -193,7 +193,10 @@ bool TMailServer::SendOnce(const char* datagram, size_t size) {
 }
 
 void TMailServer::WriteBlock(const void* buffer, uint32_t iBytes) {
-    assert(iBytes <= MAX_MESSAGE_SIZE);
+    // The assertion's text is the system's own, as it stands.
+    // clang-format off
+    assert(iBytes<=MAX_MESSAGE_SIZE);
+    // clang-format on
     if (iBytes > MAX_MESSAGE_SIZE) return;
 
     // Slot name, zero, tag, message. The tag stays the same for both attempts, so receivers

@@ -58,7 +58,10 @@ bool TMailServer::CloseSlot() {
 }
 
 void TMailServer::WriteBlock(const void* buffer, uint32_t iBytes) {
-    assert(iBytes <= MAX_MESSAGE_SIZE);
+    // The assertion's text is the system's own, as it stands.
+    // clang-format off
+    assert(iBytes<=MAX_MESSAGE_SIZE);
+    // clang-format on
     if (iBytes > MAX_MESSAGE_SIZE) return;
     for (int attempt = 0; attempt < 2; ++attempt) {
         DWORD written = 0;
