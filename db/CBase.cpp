@@ -755,9 +755,11 @@ bool CBase::Pack() {
 
     // The scratch table replaces the table in one step, so the table file holds either
     // every old record or the packed ones at any moment.
+    // The rename happens while the lock on the old file is still held: a program waiting to
+    // append then finds the name leading to the packed table and appends there. Closing first
+    // would let it append to the old file in between, and the rename would lose that record.
     const std::string name = p->sFileName;
     const uint32_t recNo = p->dwRecNo;
-    Close();
     bool renamed;
     if (PackRename()) {
         renamed = PackRename()(kScratchName, target);
@@ -767,6 +769,7 @@ bool CBase::Pack() {
         renamed = !ec;
     }
     ++gWriteGeneration;
+    Close();
     if (!renamed) return p->Fail(Error::WriteFailed);
     bool opened = Open(name);
     p->dwRecNo = recNo;
