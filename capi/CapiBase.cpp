@@ -72,7 +72,7 @@ unsigned CapiBase::GetMessageNonBlocking(const uint8_t** msg) {
     if (!msg) return kErrIllegalMessage;
     *msg = nullptr;
     if (!bAvailable || !bRegistered) return kErrIllegalApplId;
-    return capi_platform::GetMessage(*this, msg);
+    return capi_platform::TakeMessage(*this, msg);
 }
 
 unsigned CapiBase::PutMessage(const uint8_t* msg) {

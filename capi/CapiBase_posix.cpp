@@ -49,7 +49,7 @@ bool DeviceReachable(const CapiBase& capi) {
     return capi.CAPI_INSTALLED && capi.CAPI_INSTALLED() == 0;
 }
 
-unsigned GetMessage(CapiBase& capi, const uint8_t** msg) {
+unsigned TakeMessage(CapiBase& capi, const uint8_t** msg) {
     // capi20_get_message blocks on an empty queue of a remote line: ask first.
     timeval noWait{0, 0};
     unsigned rc = capi.CAPI_WAIT_FOR_SIGNAL(capi.dwApplId, &noWait);

@@ -42,7 +42,7 @@ bool DeviceReachable(const CapiBase&) {
     return true;
 }
 
-unsigned GetMessage(CapiBase& capi, const uint8_t** msg) {
+unsigned TakeMessage(CapiBase& capi, const uint8_t** msg) {
     void* p = nullptr;
     const unsigned rc = capi.CAPI_GET_MESSAGE(capi.dwApplId, &p); // returns at once when empty
     if (rc != 0) return rc;

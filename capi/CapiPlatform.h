@@ -18,9 +18,10 @@ void CloseLibrary(void* library);
 void BindEntryPoints(CapiBase& capi);
 // Whether a device (or a remote line) answers now.
 bool DeviceReachable(const CapiBase& capi);
-// Takes one message without ever blocking: 0 and the message, or the CAPI error
-// (CapiBase::kErrQueueEmpty when none waits, kErrOsResource when the line's connection closed).
-unsigned GetMessage(CapiBase& capi, const uint8_t** msg);
+// Takes one message without ever blocking (not named GetMessage: windows.h makes that a macro): 0
+// and the message, or the CAPI error (CapiBase::kErrQueueEmpty when none waits, kErrOsResource when
+// the line's connection closed).
+unsigned TakeMessage(CapiBase& capi, const uint8_t** msg);
 // CAPI_REGISTER with this program's sizes: 0 and the id, or the error.
 unsigned Register(CapiBase::FnRegister registerApp, unsigned* applId);
 // The manufacturer text into a zeroed buffer of 256 bytes; false when the library gives none.
