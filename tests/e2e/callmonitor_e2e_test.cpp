@@ -6,6 +6,7 @@
 #include "db/CBase.h"
 #include "db/CallLog.h"
 #include "support/Process.h"
+#include "support/Station.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,23 +25,9 @@ using cbtest::WriteWholeFile;
 
 namespace {
 
-const std::string kBuild = std::getenv("CB_BUILD_DIR") ? std::getenv("CB_BUILD_DIR") : "build";
-
-struct LogRow {
-    std::string anrufer, gerufener, ang;
-};
-
-std::vector<LogRow> ReadLog(const fs::path& folder) {
-    CBase log;
-    std::vector<LogRow> rows;
-    if (!log.Open((folder / kCallLogFile).string())) return rows;
-    for (uint32_t i = 0; i < log.RecCount(); ++i) {
-        log.GoTo(i);
-        rows.push_back(
-            {log.GetField("ANRUFER"), log.GetField("GERUFENER"), log.GetField("ANG", false)});
-    }
-    return rows;
-}
+const std::string kBuild = cbtest::BuildDir();
+using cbtest::LogRow;
+using cbtest::ReadLog;
 
 class CallMonitorEndToEnd : public ::testing::Test {
 protected:
@@ -50,23 +37,7 @@ protected:
     fs::path dir = temp.path() / "station";
     std::unique_ptr<ChildProcess> line, app;
 
-    void SetUp() override {
-        fs::create_directories(dir);
-        fs::copy_file(kBuild + "/callbeacon", dir / "callbeacon");
-        fs::copy_file(kBuild + "/Avon.dbf", dir / "Avon.dbf");
-        CBase book;
-        AddPhoneBookFields(book);
-        ASSERT_TRUE(book.Create((dir / kPhoneBookFile).string()));
-        book.PutField("NAME", "Meier");
-        book.PutField("VORNAME", "Anna");
-        book.PutField("TELEFON", "0301234567");
-        book.PutField("ORT", "Berlin");
-        ASSERT_EQ(book.Append(), 1);
-        book.Close();
-        CBase log;
-        AddCallLogFields(log);
-        ASSERT_TRUE(log.Create((dir / kCallLogFile).string()));
-    }
+    void SetUp() override { cbtest::PrepareStation(dir); }
     void StartLine() {
         line = std::make_unique<ChildProcess>(std::vector<std::string>{kBuild + "/callbeacon-line",
                                                                        "--call-monitor", "--port",
@@ -89,13 +60,7 @@ protected:
             dir.string(), (dir / "stdout.txt").string());
     }
     std::string Trace() const { return ReadWholeFile((dir / "trace.txt").string()); }
-    int Count(const std::string& needle) const {
-        const std::string t = Trace();
-        int n = 0;
-        for (size_t p = t.find(needle); p != std::string::npos; p = t.find(needle, p + 1))
-            ++n;
-        return n;
-    }
+    int Count(const std::string& needle) const { return cbtest::CountInTrace(dir, needle); }
     size_t LogSize() const { return ReadLog(dir).size(); }
     // Connections the line has taken so far.
     int Connections() {

@@ -8,6 +8,7 @@
 #include "net/CallMessage.h"
 #include "net/Mail.h"
 #include "support/Process.h"
+#include "support/Station.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -27,48 +28,20 @@ using cbtest::WriteWholeFile;
 
 namespace {
 
-const std::string kBuild = std::getenv("CB_BUILD_DIR") ? std::getenv("CB_BUILD_DIR") : "build";
-
-struct LogRow {
-    std::string zeit, anrufer, gerufener, ang;
-    bool deleted;
-};
-
-std::vector<LogRow> ReadLog(const fs::path& folder) {
-    CBase log;
-    std::vector<LogRow> rows;
-    if (!log.Open((folder / kCallLogFile).string())) return rows;
-    for (uint32_t i = 0; i < log.RecCount(); ++i) {
-        const int state = log.GoTo(i);
-        rows.push_back({log.GetField("ZEIT"), log.GetField("ANRUFER"), log.GetField("GERUFENER"),
-                        log.GetField("ANG", false), state == 0});
-    }
-    return rows;
-}
+const std::string kBuild = cbtest::BuildDir();
+using cbtest::LogRow;
+using cbtest::ReadLog;
 
 // One workstation: a data folder with its own copy of the program (so its settings file is
 // its own), a HOME with .capi20rc, tables, and the trace file.
 class Station {
 public:
     Station(const fs::path& folder, int linePort) : dir(folder) {
+        cbtest::PrepareStation(dir);
         fs::create_directories(dir / "home");
-        fs::copy_file(kBuild + "/callbeacon", dir / "callbeacon");
-        fs::copy_file(kBuild + "/Avon.dbf", dir / "Avon.dbf");
         WriteWholeFile((dir / "home/.capi20rc").string(),
                        "TRACELEVEL 0\nREMOTE fritzbox 127.0.0.1 " + std::to_string(linePort) +
                            "\n");
-        CBase book;
-        AddPhoneBookFields(book);
-        EXPECT_TRUE(book.Create((dir / kPhoneBookFile).string()));
-        book.PutField("NAME", "Meier");
-        book.PutField("VORNAME", "Anna");
-        book.PutField("TELEFON", "0301234567");
-        book.PutField("ORT", "Berlin");
-        EXPECT_EQ(book.Append(), 1);
-        book.Close();
-        CBase log;
-        AddCallLogFields(log);
-        EXPECT_TRUE(log.Create((dir / kCallLogFile).string()));
     }
 
     void Start(const std::string& ini, std::vector<std::string> env = {}) {
@@ -82,13 +55,7 @@ public:
     }
     std::string IniPath() const { return (dir / "callbeacon.INI").string(); }
     std::string Trace() const { return ReadWholeFile((dir / "trace.txt").string()); }
-    int Count(const std::string& needle) const {
-        const std::string t = Trace();
-        int n = 0;
-        for (size_t p = t.find(needle); p != std::string::npos; p = t.find(needle, p + 1))
-            ++n;
-        return n;
-    }
+    int Count(const std::string& needle) const { return cbtest::CountInTrace(dir, needle); }
 
     fs::path dir;
     std::unique_ptr<ChildProcess> app;
