@@ -149,13 +149,13 @@ void TCallMonitor::ReadNetworkCall(ICallView& view) {
     if (!aWaitingCalls.empty()) view.MoreWaiting(); // one announcement per tick, the next soon
     // The number received is kept apart from the send counter: a workstation that is server
     // and client at once must not hand its clients a number they have already seen.
-    if (message.iSeq != iLastSeq && bAnruferAnzeigen) {
-        tAnruf anruf;
-        const bool known = LookupCaller(anruf, message.szCalling, message.szCalled, true);
-        iLastSeq = message.iSeq; // before the pop-up: nested ticks compare with this one
-        if (known || !bBekannte) view.ShowCallerPopup(anruf);
-    }
+    // Taken before the pop-up opens: nested ticks compare with this one.
+    const bool repeated = message.iSeq == iLastSeq;
     iLastSeq = message.iSeq;
+    if (repeated || !bAnruferAnzeigen) return;
+    tAnruf anruf;
+    const bool known = LookupCaller(anruf, message.szCalling, message.szCalled, true);
+    if (known || !bBekannte) view.ShowCallerPopup(anruf);
 }
 
 void TCallMonitor::Announce(const std::string& text) {

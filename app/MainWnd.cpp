@@ -123,7 +123,6 @@ void TMainWindow::FormCreate() {
         }
     }
     LoadSettings();
-    SetMailBroadcastAddresses(sBroadcast);
     trayIcon.SetIcon(TelefonWeiss);
     trayIcon.Show();
     // A router's call monitor replaces the ISDN line: CAPI is then not used at all.
