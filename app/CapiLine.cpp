@@ -27,7 +27,31 @@ struct TCapiLine::Attempt {
     }
 };
 
-TCapiLine::TCapiLine(CapiBase& capi, QObject* parent) : QObject(parent), capi(capi) {
+namespace {
+
+// The CAPI queue of the registered application, as the line's calls take it. A message taken
+// asks for another tick at once: more may wait where the library reads ahead of its
+// descriptor.
+class CapiPort : public ICapiPort {
+public:
+    CapiPort(CapiBase& capi, TCapiLine& line) : rCapi(capi), rLine(line) {}
+    unsigned GetMessage(const uint8_t** msg) override {
+        const unsigned rc = rCapi.GetMessageNonBlocking(msg);
+        if (rc == 0) emit rLine.EventsWaiting();
+        return rc;
+    }
+    unsigned PutMessage(const uint8_t* msg) override { return rCapi.PutMessage(msg); }
+    uint32_t ApplId() const override { return rCapi.dwApplId; }
+    bool LineFailed(unsigned code) override { return rLine.ReportFailure(code); }
+
+private:
+    CapiBase& rCapi;
+    TCapiLine& rLine;
+};
+
+} // namespace
+
+TCapiLine::TCapiLine(const char* library, QObject* parent) : TCallLine(parent), capi(library) {
     retryTimer.setInterval(kRetryIntervalMs);
     connect(&retryTimer, &QTimer::timeout, this, &TCapiLine::StartAttempt);
     attemptPoll.setInterval(50);
@@ -38,13 +62,20 @@ TCapiLine::~TCapiLine() {
     Stop();
 }
 
-void TCapiLine::Start() {
+bool TCapiLine::Start(bool atStartUp) {
+    bStopped = false;
+    // At the program's start a refusing line ends it after its box; a line switched to later
+    // is won back in the background instead (registration may wait on the line).
+    if (atStartUp && !CapiStartUp(capi)) return false;
     if (capi.bRegistered) {
         Watch();
-        state = State::Connected;
+        SetState(State::Connected,
+                 QStringLiteral("angemeldet als Anwendung %1").arg(capi.dwApplId));
     } else if (capi.bLoaded && cb::CapiLineConfigured()) {
         Lose(QStringLiteral("Leitung beim Start nicht erreichbar"));
+        if (!atStartUp) StartAttempt();
     }
+    return true;
 }
 
 void TCapiLine::Stop() {
@@ -54,6 +85,21 @@ void TCapiLine::Stop() {
     delete pNotifier;
     pNotifier = nullptr;
     pAttempt.reset(); // the thread keeps its own reference and ends on its own
+    CapiShutdown(capi);
+}
+
+void TCapiLine::TakeEvents(std::vector<CallEvent>& out) {
+    if (!capi.bRegistered) return;
+    CapiPort port(capi, *this);
+    calls.TakeMessage(port, out);
+}
+
+QString TCapiLine::LostHint() const {
+    return QStringLiteral("CallBeacon - keine Verbindung zur ISDN-Leitung");
+}
+
+QString TCapiLine::BackHint() const {
+    return QStringLiteral("CallBeacon - Verbindung zur ISDN-Leitung wiederhergestellt");
 }
 
 void TCapiLine::Rearm() {
@@ -61,7 +107,7 @@ void TCapiLine::Rearm() {
 }
 
 bool TCapiLine::ReportFailure(unsigned code) {
-    if (state != State::Connected) return false;
+    if (LineState() != State::Connected) return false;
     // 0x1108: the socket under the library failed (closed, reset); 0x1101: the line forgot
     // our application (it restarted).
     if (code != CapiBase::kErrOsResource && code != CapiBase::kErrIllegalApplId) return false;
@@ -79,7 +125,7 @@ void TCapiLine::Watch() {
     connect(pNotifier, &QSocketNotifier::activated, this, [this] {
         // Level-triggered: quiet until the tick has taken the message.
         pNotifier->setEnabled(false);
-        emit MessageWaiting();
+        emit EventsWaiting();
     });
 }
 
@@ -88,13 +134,12 @@ void TCapiLine::Lose(const QString& detail) {
     pNotifier = nullptr;
     capi.Release();
     capi.bAvailable = false;
-    state = State::Lost;
-    emit StateChanged(state, detail);
+    SetState(State::Lost, detail);
     if (!bStopped) retryTimer.start();
 }
 
 void TCapiLine::StartAttempt() {
-    if (bStopped || state != State::Lost || pAttempt || !capi.bLoaded) return;
+    if (bStopped || LineState() != State::Lost || pAttempt || !capi.bLoaded) return;
     auto attempt = std::make_shared<Attempt>();
     attempt->installed = capi.CAPI_INSTALLED;
     attempt->registerApp = capi.CAPI_REGISTER;
@@ -111,6 +156,5 @@ void TCapiLine::CheckAttempt() {
     if (CapiAdoptRegistration(capi, attempt->applId) != 0) return;
     retryTimer.stop();
     Watch();
-    state = State::Connected;
-    emit StateChanged(state, QStringLiteral("angemeldet als Anwendung %1").arg(attempt->applId));
+    SetState(State::Connected, QStringLiteral("angemeldet als Anwendung %1").arg(attempt->applId));
 }

@@ -1,51 +1,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/CallLine.h"
+#include "app/IsdnCalls.h"
 #include "capi/CapiBase.h"
 
-#include <QObject>
-#include <QString>
 #include <QTimer>
 
 #include <memory>
 
 class QSocketNotifier;
 
-// Keeps the registration with the ISDN line alive: watches the line's descriptor so that a
-// waiting message is handled at once, notices when the line goes away (closed connection,
-// failed put, unanswered keep-alive probes) and registers again every few seconds until it
-// is back. Registration attempts run on a thread of their own: the library waits for the
-// line's answer without a time limit.
-class TCapiLine : public QObject {
+// An ISDN line through the CAPI driver. Keeps the registration alive: watches the line's
+// descriptor so that a waiting message is handled at once, notices when the line goes away
+// (closed connection, failed put, unanswered keep-alive probes) and registers again every few
+// seconds until it is back. Registration attempts run on a thread of their own: the library
+// waits for the line's answer without a time limit.
+class TCapiLine : public TCallLine {
     Q_OBJECT
 public:
-    enum class State {
-        None,      // no CAPI on this workstation: nothing to watch, nothing to report
-        Connected, // registered and listening
-        Lost,      // configured but gone; being won back
-    };
     static constexpr int kRetryIntervalMs = 5000;
 
-    explicit TCapiLine(CapiBase& capi, QObject* parent = nullptr);
+    // Loads the CAPI library (libcapi20, or the one named).
+    explicit TCapiLine(const char* library = CapiBase::kDefaultLibrary, QObject* parent = nullptr);
     ~TCapiLine() override;
 
-    // After start-up: watches the registration start-up made, or begins winning back a
-    // configured line that could not be reached.
-    void Start();
-    // Shutdown: no further attempts; an attempt still running is abandoned.
-    void Stop();
-    State LineState() const { return state; }
-    // Called at the start of every tick: the descriptor is watched again.
-    void Rearm();
+    CallLineKind Kind() const override { return CallLineKind::Isdn; }
+    bool Start(bool atStartUp) override;
+    void Stop() override;
+    void Rearm() override;
+    void TakeEvents(std::vector<CallEvent>& out) override;
+    QString LostHint() const override;
+    QString BackHint() const override;
+
+    CapiBase& Capi() { return capi; }
     // A get or put failed with `code`. True when that means the line is gone (it is then
     // released and won back); false for errors the caller reports itself.
     bool ReportFailure(unsigned code);
-
-signals:
-    // Something waits on the line's descriptor.
-    void MessageWaiting();
-    // The line was lost (detail says how) or is back.
-    void StateChanged(TCapiLine::State state, const QString& detail);
 
 private:
     struct Attempt;
@@ -54,8 +45,8 @@ private:
     void StartAttempt();
     void CheckAttempt();
 
-    CapiBase& capi;
-    State state = State::None;
+    CapiBase capi;
+    TIsdnCalls calls;
     bool bStopped = false;
     QSocketNotifier* pNotifier = nullptr;
     QTimer retryTimer;

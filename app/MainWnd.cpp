@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWnd.h"
 
+#include "app/LineFactory.h"
+#include "capi/CapiBase.h"
 #include "core/Settings.h"
 #include "db/Conversion.h"
 #include "db/TableErrors.h"
-#include "net/Mail.h"
 #include "platform/Clock.h"
 #include "platform/HelpViewer.h"
 #include "platform/Trace.h"
@@ -25,35 +26,15 @@
 #include <QSocketNotifier>
 
 namespace {
-
+// The slot every workstation of the program announces on.
 const char* const kSlotName = "DEDOV";
-
-// The CAPI queue of the registered application, as the tick takes it. A message taken asks
-// for another tick at once: more may wait where the library reads ahead of its descriptor.
-class CapiPort : public ICapiPort {
-public:
-    CapiPort(CapiBase& capi, TCapiLine& line, TMainWindow& window)
-        : rCapi(capi), rLine(line), rWindow(window) {}
-    unsigned GetMessage(const uint8_t** msg) override {
-        const unsigned rc = rCapi.GetMessageNonBlocking(msg);
-        if (rc == 0) rWindow.RequestTick();
-        return rc;
-    }
-    unsigned PutMessage(const uint8_t* msg) override { return rCapi.PutMessage(msg); }
-    uint32_t ApplId() const override { return rCapi.dwApplId; }
-    bool LineFailed(unsigned code) override { return rLine.ReportFailure(code); }
-
-private:
-    CapiBase& rCapi;
-    TCapiLine& rLine;
-    TMainWindow& rWindow;
-};
-
 } // namespace
 
 TMainWindow::TMainWindow(const char* capiLibrary)
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      capi(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary), line(capi) {
+      sCapiLibrary(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary),
+      pSender(std::make_shared<TAnnouncementSender>(kSlotName, InitialMessageSequence())),
+      receiver(kSlotName) {
     setWindowTitle(QStringLiteral("ISDN Monitor"));
     // Never shown, but dialogs it owns centre on it: give it the screen's working area so
     // they open centred on the screen.
@@ -86,8 +67,14 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     // The timer stays for what has no descriptor to watch (a library without one).
     CAPITimer.setInterval(1000);
     connect(&CAPITimer, &QTimer::timeout, this, &TMainWindow::CAPITimerTimer);
-    connect(&line, &TCapiLine::MessageWaiting, this, &TMainWindow::RequestTick);
-    connect(&line, &TCapiLine::StateChanged, this, &TMainWindow::LineStateChanged);
+
+    // Every call takes these steps, in this order: announced to the network, written to the
+    // call log, shown in the tray, shown in the pop-up, counted.
+    pipeline.Add(pSender);
+    pipeline.Add(std::make_shared<TCallLogListener>());
+    pipeline.Add(std::make_shared<TTrayAlertListener>(*this));
+    pipeline.Add(std::make_shared<TPopupListener>(*this, acknowledgement));
+    pipeline.Add(std::make_shared<TCallCountListener>(*this));
 }
 
 TMainWindow::~TMainWindow() {
@@ -125,42 +112,72 @@ void TMainWindow::FormCreate() {
     LoadSettings();
     trayIcon.SetIcon(TelefonWeiss);
     trayIcon.Show();
-    // A router's call monitor replaces the ISDN line: CAPI is then not used at all.
-    const bool routerLine = UseRouterCallMonitor();
-    if (!routerLine && !CapiStartUp(capi)) {
+    if (!StartLine(true)) {
         RequestQuit();
         return;
     }
-    SyncMailSlots();
+    pipeline.SettingsChanged();
+    receiver.SettingsChanged();
+    WatchReceiver();
+    iSettingsWatch = WatchSettings([this] { SettingsChanged(); });
     CAPITimer.start();
     iCallCount = 0;
-    if (routerLine)
-        StartRouterLine();
-    else
-        line.Start();
     UpdateTrayHint();
+}
+
+bool TMainWindow::StartLine(bool atStartUp) {
+    pLine = MakeCallLine(sCapiLibrary.c_str());
+    sLineArt = ConfiguredLineArt();
+    connect(pLine.get(), &TCallLine::EventsWaiting, this, &TMainWindow::RequestTick);
+    connect(pLine.get(), &TCallLine::StateChanged, this, &TMainWindow::LineStateChanged);
+    return pLine->Start(atStartUp);
+}
+
+void TMainWindow::StopLine() {
+    if (!pLine) return;
+    pLine->disconnect(this);
+    pLine->Stop();
+    pLine.reset();
+}
+
+// The settings dialog was closed with OK: each part takes up what concerns it.
+void TMainWindow::SettingsChanged() {
+    if (bDestroyed) return;
+    pipeline.SettingsChanged();
+    receiver.SettingsChanged();
+    WatchReceiver();
+    if (pLine && ConfiguredLineArt() == sLineArt) {
+        pLine->OnSettingsChanged();
+        return;
+    }
+    // Another kind of line: the old one is let go and the new one started at once.
+    cb::Trace("line switched to " + ConfiguredLineArt());
+    StopLine();
+    sLineHint.clear();
+    StopBlinking();
+    trayIcon.SetIcon(TelefonWeiss);
+    StartLine(false);
+    UpdateTrayHint();
+    RequestTick();
 }
 
 void TMainWindow::FormDestroy() {
     if (bDestroyed) return;
     bDestroyed = true;
     CAPITimer.stop();
-    line.Stop();
-    delete pRouterLine;
-    pRouterLine = nullptr;
-    CapiShutdown(capi);
+    if (iSettingsWatch) UnwatchSettings(iSettingsWatch);
+    iSettingsWatch = 0;
+    StopLine();
     std::exception_ptr saveError;
     try {
         SaveSettings();
     } catch (...) {
         saveError = std::current_exception();
     }
-    delete pMailNotifier;
-    pMailNotifier = nullptr;
-    delete monitor.pMailClient;
-    monitor.pMailClient = nullptr;
-    delete monitor.pMailServer;
-    monitor.pMailServer = nullptr;
+    delete pReceiverNotifier;
+    pReceiverNotifier = nullptr;
+    pSender->Close();
+    receiver.Close();
     if (saveError) std::rethrow_exception(saveError);
 }
 
@@ -182,33 +199,26 @@ void TMainWindow::UpdateTrayHint() {
 void TMainWindow::ResetTray() {
     StopBlinking();
     ShowWhiteIcon();
-    monitor.bAllSeen = true;
+    acknowledgement.bAllSeen = true;
     iCallCount = 0;
     // Acknowledging also clears the note that the line came back; a lost line stays shown.
     if (!LineLost()) sLineHint.clear();
     UpdateTrayHint();
 }
 
-void TMainWindow::SyncMailSlots() {
-    SetMailBroadcastAddresses(sBroadcast);
-    TMailClient* before = monitor.pMailClient;
-    monitor.SyncMailSlots(kSlotName);
-    if (monitor.pMailClient != before || !monitor.pMailClient) {
-        delete pMailNotifier;
-        pMailNotifier = nullptr;
-    }
-    WatchMailClient();
-}
-
-void TMainWindow::WatchMailClient() {
-    if (pMailNotifier || !monitor.pMailClient || monitor.pMailClient->hSlot < 0) return;
-#ifndef _WIN32
-    pMailNotifier = new QSocketNotifier(monitor.pMailClient->hSlot, QSocketNotifier::Read, this);
-    connect(pMailNotifier, &QSocketNotifier::activated, this, [this] {
-        pMailNotifier->setEnabled(false); // until the tick has read
+// The announcement socket is watched, so that an announcement is shown at once.
+void TMainWindow::WatchReceiver() {
+    const int fd = receiver.Descriptor();
+    if (fd == iReceiverFd) return;
+    delete pReceiverNotifier;
+    pReceiverNotifier = nullptr;
+    iReceiverFd = fd;
+    if (fd < 0) return;
+    pReceiverNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(pReceiverNotifier, &QSocketNotifier::activated, this, [this] {
+        pReceiverNotifier->setEnabled(false); // until the tick has read
         RequestTick();
     });
-#endif
 }
 
 void TMainWindow::RequestTick() {
@@ -221,62 +231,54 @@ void TMainWindow::RunTick() {
     bTickPosted = false;
     if (bDestroyed) return;
     // Watched again from here on: a nested tick may take what arrives while this one waits.
-    line.Rearm();
-    if (pMailNotifier) pMailNotifier->setEnabled(true);
-    CapiPort port(capi, line, *this);
-    monitor.CAPITimerTick(*this, capi.bRegistered ? &port : nullptr);
-    if (!bDestroyed) RunRouterCall();
+    if (pLine) pLine->Rearm();
+    if (pReceiverNotifier) pReceiverNotifier->setEnabled(true);
+    std::vector<CallEvent> events;
+    // Announcements first, then what waits on the line: one of each per tick.
+    if (receiver.TakeEvents(events)) RequestTick();
+    Dispatch(events);
+    if (bDestroyed || !pLine) return;
+    // The line is held for the dispatch: a nested tick's settings change may replace it.
+    pLine->TakeEvents(events);
+    Dispatch(events);
 }
 
-void TMainWindow::StartRouterLine() {
-    pRouterLine = new TRouterLine(this);
-    connect(pRouterLine, &TRouterLine::CallWaiting, this, &TMainWindow::RequestTick);
-    connect(pRouterLine, &TRouterLine::StateChanged, this, &TMainWindow::LineStateChanged);
-    pRouterLine->Start(QString::fromStdString(sLeitungAdresse), iLeitungPort);
-}
-
-// One event of the router's call monitor per tick. The next one gets a tick of its own,
-// which also runs while this one's pop-up is open.
-void TMainWindow::RunRouterCall() {
-    CCallMonitorReader::Call call;
-    if (!pRouterLine || !pRouterLine->TakeCall(call)) return;
-    if (pRouterLine->HasCalls()) RequestTick();
-    switch (call.event.kind) {
-    case CallMonitorEvent::Kind::Ring:
-        // Nothing to alert on this line: the ring goes straight to the steps after the alert.
-        monitor.HandleIncomingCall(*this, call.dwCallId, call.event.sCalling, call.event.sCalled,
-                                   cb::CurrentUnixTime());
-        break;
-    case CallMonitorEvent::Kind::Connect: // a telephone took the call
-        monitor.MarkAnsweredElsewhere(call.dwCallId);
-        break;
-    case CallMonitorEvent::Kind::Disconnect:
-        break;
+void TMainWindow::Dispatch(std::vector<CallEvent>& events) {
+    std::vector<CallEvent> taken;
+    taken.swap(events);
+    for (CallEvent& event : taken) {
+        if (bDestroyed) return;
+        pipeline.Dispatch(std::move(event));
     }
 }
 
 bool TMainWindow::LineLost() const {
-    return line.LineState() == TCapiLine::State::Lost ||
-           (pRouterLine && pRouterLine->LineState() == TRouterLine::State::Lost);
+    return pLine && pLine->LineState() == TCallLine::State::Lost;
 }
 
-void TMainWindow::LineStateChanged(TCapiLine::State state, const QString& detail) {
-    if (state == TCapiLine::State::Lost) {
+void TMainWindow::LineStateChanged(TCallLine::State state, TCallLine::State before,
+                                   const QString& detail) {
+    if (!pLine) return;
+    switch (state) {
+    case TCallLine::State::Lost:
         cb::Trace("line lost: " + detail.toStdString());
-        sLineHint =
-            pRouterLine
-                ? QStringLiteral("CallBeacon - keine Verbindung zum Anrufmonitor des Routers")
-                : QStringLiteral("CallBeacon - keine Verbindung zur ISDN-Leitung");
+        sLineHint = pLine->LostHint();
         StopBlinking();
         trayIcon.SetIcon(TelefonGetrennt);
-    } else {
-        cb::Trace("line back: " + detail.toStdString());
-        sLineHint =
-            pRouterLine
-                ? QStringLiteral(
-                      "CallBeacon - Verbindung zum Anrufmonitor des Routers wiederhergestellt")
-                : QStringLiteral("CallBeacon - Verbindung zur ISDN-Leitung wiederhergestellt");
+        break;
+    case TCallLine::State::Connected:
+        if (before == TCallLine::State::Lost) {
+            cb::Trace("line back: " + detail.toStdString());
+            sLineHint = pLine->BackHint();
+        } else {
+            sLineHint.clear();
+        }
         trayIcon.SetIcon(TelefonWeiss);
+        break;
+    case TCallLine::State::None:
+        sLineHint = pLine->NoneHint();
+        trayIcon.SetIcon(sLineHint.isEmpty() ? TelefonWeiss : TelefonGetrennt);
+        break;
     }
     UpdateTrayHint();
 }
@@ -296,11 +298,8 @@ void TMainWindow::MPunktTelefonbuchClick() {
 
 void TMainWindow::MPunktParameterClick() {
     auto* dialog = new TDlgParameter(this);
-    dialog->exec();
+    dialog->exec(); // its OK announces the new settings
     delete dialog;
-    SyncMailSlots();
-    // A new address or port applies at once; the kind of line at the next start.
-    if (pRouterLine) pRouterLine->Retarget(QString::fromStdString(sLeitungAdresse), iLeitungPort);
 }
 
 void TMainWindow::Hilfe1Click() {

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/CallTick.h"
-#include "app/CapiLine.h"
-#include "app/RouterLine.h"
+#include "app/Announcements.h"
+#include "app/CallLine.h"
+#include "app/CallListeners.h"
+#include "app/CallPipeline.h"
 #include "app/TrayIcon.h"
-#include "capi/CapiBase.h"
 
 #include <QIcon>
 #include <QTimer>
@@ -13,15 +13,16 @@
 
 #include <exception>
 #include <memory>
+#include <string>
 
 class QAction;
 class QMenu;
 class QSocketNotifier;
 class TDlgDetail;
 
-// The hidden main window: owns the CAPI access and the watch on its line, the call state
-// with its tick, the polling timer, the tray icon with its menu and the network objects. It
-// is never shown; the user meets it as the tray icon.
+// The hidden main window: owns the one line it watches, the announcements received from the
+// network, the path every call takes with its listeners, the polling timer and the tray icon
+// with its menu. It is never shown; the user meets it as the tray icon.
 //
 // Ticks never run inside the slot of the timer or of a descriptor watch: those only post a
 // tick. A posted tick that opens a modal pop-up or box leaves the timer and the watches
@@ -41,7 +42,6 @@ public:
 
     void UpdateTrayHint();
     void ResetTray();
-    void SyncMailSlots();
 
     // Menu commands.
     void MPunktAnruferClick();
@@ -59,11 +59,12 @@ public:
     TTrayIcon& TrayIcon() { return trayIcon; }
     QMenu* TrayMenu() const { return pTrayMenu; }
     QTimer& Timer() { return CAPITimer; }
-    CapiBase& Capi() { return capi; }
-    TCallMonitor& Monitor() { return monitor; }
-    TCapiLine& Line() { return line; }
-    // The router's call monitor, present only when [Leitung] Art says so.
-    TRouterLine* RouterLine() const { return pRouterLine; }
+    // The line watched now; null before start-up and after shutdown.
+    TCallLine* Line() const { return pLine.get(); }
+    TCallPipeline& Pipeline() { return pipeline; }
+    const TAnnouncementReceiver& Receiver() const { return receiver; }
+    const TAnnouncementSender& Sender() const { return *pSender; }
+    bool AllSeen() const { return acknowledgement.bAllSeen; }
     int OpenPopups() const { return iOpenPopups; }
     // At most this many pop-ups are open at once; beyond it the newest open one shows the
     // next call instead (a flood of announcements must not pile up modal loops).
@@ -75,23 +76,29 @@ public:
     void ShowRedIcon() override;
     void ShowWhiteIcon() override;
     int ShowCallerPopup(const tAnruf& anruf) override;
-    void MoreWaiting() override { RequestTick(); }
     void CountCall() override;
 
 private:
     void RequestQuit();
     void RunTick();
-    void LineStateChanged(TCapiLine::State state, const QString& detail);
-    void StartRouterLine();
-    void RunRouterCall();
+    void Dispatch(std::vector<CallEvent>& events);
+    bool StartLine(bool atStartUp);
+    void StopLine();
+    void SettingsChanged();
+    void LineStateChanged(TCallLine::State state, TCallLine::State before, const QString& detail);
     bool LineLost() const;
-    void WatchMailClient();
+    void WatchReceiver();
 
-    CapiBase capi;
-    TCapiLine line;
-    TRouterLine* pRouterLine = nullptr; // instead of the CAPI line, when Art=Anrufmonitor
-    TCallMonitor monitor;
-    QSocketNotifier* pMailNotifier = nullptr;
+    std::string sCapiLibrary;
+    std::unique_ptr<TCallLine> pLine;
+    std::string sLineArt; // the kind pLine was made for
+    TCallPipeline pipeline;
+    TAcknowledgement acknowledgement;
+    std::shared_ptr<TAnnouncementSender> pSender;
+    TAnnouncementReceiver receiver;
+    int iReceiverFd = -1;
+    QSocketNotifier* pReceiverNotifier = nullptr;
+    int iSettingsWatch = 0;
     bool bTickPosted = false;
     int iOpenPopups = 0;
     TDlgDetail* pNewestPopup = nullptr;

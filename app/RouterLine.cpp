@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/RouterLine.h"
 
+#include "core/Settings.h"
+#include "platform/Clock.h"
 #include "platform/LineSocket.h"
 #include "platform/Trace.h"
 
@@ -12,7 +14,7 @@ constexpr quint16 kDefaultPort = 1012;
 constexpr qint64 kReadChunk = 64 * 1024;
 } // namespace
 
-TRouterLine::TRouterLine(QObject* parent) : QObject(parent) {
+TRouterLine::TRouterLine(QObject* parent) : TCallLine(parent) {
     retryTimer.setSingleShot(true);
     retryTimer.setInterval(kRetryIntervalMs);
     connect(&retryTimer, &QTimer::timeout, this, &TRouterLine::Connect);
@@ -30,7 +32,25 @@ QString TRouterLine::Target() const {
     return QStringLiteral("%1:%2").arg(sHost).arg(wPort);
 }
 
-void TRouterLine::Start(const QString& host, int port) {
+bool TRouterLine::Start(bool atStartUp) {
+    (void)atStartUp; // a router that does not answer is tried again, at start-up too
+    StartAt(QString::fromStdString(sLeitungAdresse), iLeitungPort);
+    return true;
+}
+
+void TRouterLine::OnSettingsChanged() {
+    Retarget(QString::fromStdString(sLeitungAdresse), iLeitungPort);
+}
+
+QString TRouterLine::LostHint() const {
+    return QStringLiteral("CallBeacon - keine Verbindung zum Anrufmonitor des Routers");
+}
+
+QString TRouterLine::BackHint() const {
+    return QStringLiteral("CallBeacon - Verbindung zum Anrufmonitor des Routers wiederhergestellt");
+}
+
+void TRouterLine::StartAt(const QString& host, int port) {
     Stop();
     sHost = host.trimmed();
     wPort = port >= 1 && port <= 65535 ? static_cast<quint16>(port) : kDefaultPort;
@@ -42,7 +62,7 @@ void TRouterLine::Start(const QString& host, int port) {
 
 void TRouterLine::Retarget(const QString& host, int port) {
     const quint16 wanted = port >= 1 && port <= 65535 ? static_cast<quint16>(port) : kDefaultPort;
-    if (host.trimmed() != sHost || wanted != wPort) Start(host, port);
+    if (host.trimmed() != sHost || wanted != wPort) StartAt(host, port);
 }
 
 void TRouterLine::Stop() {
@@ -98,11 +118,9 @@ void TRouterLine::Connected() {
     connectTimer.stop();
     pSocket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     cb::TuneLineSocket(static_cast<int>(pSocket->socketDescriptor()));
-    const bool wasLost = state == State::Lost;
-    state = State::Connected;
     if (!bEverConnected) cb::Trace("call monitor connected " + Target().toStdString());
     bEverConnected = true;
-    if (wasLost) emit StateChanged(state, QStringLiteral("verbunden mit %1").arg(Target()));
+    SetState(State::Connected, QStringLiteral("verbunden mit %1").arg(Target()));
 }
 
 void TRouterLine::Failed(const QString& detail) {
@@ -113,10 +131,7 @@ void TRouterLine::Failed(const QString& detail) {
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
-    if (state != State::Lost) {
-        state = State::Lost;
-        emit StateChanged(state, detail);
-    }
+    SetState(State::Lost, detail);
     if (!bStopped) retryTimer.start();
 }
 
@@ -145,12 +160,35 @@ void TRouterLine::ReadLines() {
     }
     if (dropped)
         cb::Trace("call monitor: " + std::to_string(dropped) + " events dropped (queue full)");
-    emit CallWaiting();
+    emit EventsWaiting();
 }
 
-bool TRouterLine::TakeCall(CCallMonitorReader::Call& call) {
-    if (aQueue.empty()) return false;
-    call = std::move(aQueue.front());
+// One event of the call monitor per tick. The next one gets a tick of its own, which also
+// runs while this one's pop-up is open.
+void TRouterLine::TakeEvents(std::vector<CallEvent>& out) {
+    if (aQueue.empty()) return;
+    const CCallMonitorReader::Call call = std::move(aQueue.front());
     aQueue.pop_front();
-    return true;
+    if (!aQueue.empty()) emit EventsWaiting();
+    CallEvent event;
+    event.line = CallLineKind::Router;
+    event.callId = call.dwCallId;
+    event.time = cb::CurrentUnixTime();
+    switch (call.event.kind) {
+    case CallMonitorEvent::Kind::Ring:
+        // Nothing to alert on this line: the router rings the telephones itself.
+        event.kind = CallEventKind::Ringing;
+        event.calling = call.event.sCalling;
+        event.called = call.event.sCalled;
+        break;
+    case CallMonitorEvent::Kind::Connect: // a telephone took the call
+        event.kind = CallEventKind::AnsweredElsewhere;
+        event.device = call.event.sExtension;
+        break;
+    case CallMonitorEvent::Kind::Disconnect:
+        event.kind = CallEventKind::Ended;
+        event.durationSeconds = call.event.iSeconds;
+        break;
+    }
+    out.push_back(std::move(event));
 }

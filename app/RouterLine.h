@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/CapiLine.h"
+#include "app/CallLine.h"
 #include "net/CallMonitorParser.h"
 
-#include <QObject>
 #include <QString>
 #include <QTimer>
 
@@ -13,43 +12,39 @@
 class QTcpSocket;
 
 // A telephone line reached through a router's call monitor: a TCP connection that the router
-// writes one text line per call event to. Nothing here waits: the socket reports what arrives,
-// the parsed calls are queued, and the owner's tick takes them one at a time, so that a
-// modal pop-up opened for one call never runs inside this object's slots. A connection that
-// fails or ends is tried again every 5 s; the state goes through the same Lost and
-// Connected as an ISDN line's.
-class TRouterLine : public QObject {
+// writes one text line per call event to. The socket reports what arrives, the parsed events
+// are queued, and the owner's tick takes them one at a time. A connection that fails or ends
+// is tried again every 5 s.
+class TRouterLine : public TCallLine {
     Q_OBJECT
 public:
-    using State = TCapiLine::State;
     static constexpr int kRetryIntervalMs = 5000;
     // A router that does not answer a connection attempt counts as unreachable after this.
     static constexpr int kConnectTimeoutMs = 10000;
-    // Calls waiting for their tick; more than this (a flood) are dropped.
+    // Events waiting for their tick; more than this (a flood) are dropped.
     static constexpr size_t kMaxQueuedCalls = 1024;
 
+    // The address and port come from [Leitung] at Start.
     explicit TRouterLine(QObject* parent = nullptr);
     ~TRouterLine() override;
 
-    // Starts connecting to host:port; a port outside 1..65535 means the usual 1012.
-    void Start(const QString& host, int port);
-    // Starts again only when host or port differ from those in use (after the settings dialog).
-    void Retarget(const QString& host, int port);
-    // No further attempts; the connection is closed.
-    void Stop();
-    State LineState() const { return state; }
-    QString Target() const;
+    CallLineKind Kind() const override { return CallLineKind::Router; }
+    // Connects to [Leitung] Adresse and Port.
+    bool Start(bool atStartUp) override;
+    void Stop() override;
+    void TakeEvents(std::vector<CallEvent>& out) override;
+    // A new address or port applies at once.
+    void OnSettingsChanged() override;
+    QString LostHint() const override;
+    QString BackHint() const override;
 
-    // The oldest queued call event; false when none waits.
-    bool TakeCall(CCallMonitorReader::Call& call);
+    // Starts connecting to host:port; a port outside 1..65535 means the usual 1012.
+    void StartAt(const QString& host, int port);
+    // Starts again only when host or port differ from those in use.
+    void Retarget(const QString& host, int port);
+    QString Target() const;
     bool HasCalls() const { return !aQueue.empty(); }
     uint64_t SkippedLines() const { return reader.SkippedLines(); }
-
-signals:
-    // A call event was queued.
-    void CallWaiting();
-    // The connection was lost (detail says how) or is back.
-    void StateChanged(TCapiLine::State state, const QString& detail);
 
 private:
     void Connect();
@@ -60,7 +55,6 @@ private:
     QTcpSocket* pSocket = nullptr;
     QString sHost;
     quint16 wPort = 1012;
-    State state = State::None;
     bool bStopped = true;
     bool bEverConnected = false;
     QTimer retryTimer;

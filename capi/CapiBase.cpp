@@ -12,15 +12,11 @@ bool bCapiActive = false;
 char szCapiManufacturer[80] = {};
 char szCapiVersion[44] = {};
 
-namespace {
-
 void ShowCapiError(const char* label, unsigned code) {
     char text[64];
     std::snprintf(text, sizeof text, "%s\nCode:%x", label, code);
     cb::ShowErrorBox(text);
 }
-
-} // namespace
 
 const char* const CapiBase::kDefaultLibrary = capi_platform::kLibraryName;
 

@@ -112,6 +112,8 @@ private:
 // program must quit; the error box ("CAPI Register" / "CAPI PutMessage") has then been shown.
 // True otherwise, also when there is no CAPI at all (silently).
 bool CapiStartUp(CapiBase& capi);
+// The error box of a failed CAPI call: the call's name and the code in hex.
+void ShowCapiError(const char* label, unsigned code);
 // Completes a registration won by Register (a line that came back): keeps the id, reads
 // the manufacturer and version texts, sends LISTEN_REQ. 0, or the CAPI error of the listen
 // request (the registration is then released again). Shows no box.

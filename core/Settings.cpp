@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -93,7 +95,7 @@ void ResetSettings() {
     bSettingsLoaded = false;
 }
 
-bool LoadSettings() {
+void LoadSettings() {
     const cb::CIniFile ini(SettingsFilePath());
     const TSettings defaults;
     for (const Key& key : KeyTable()) {
@@ -121,11 +123,10 @@ bool LoadSettings() {
                    key.field);
     }
     bSettingsLoaded = true;
-    return true;
 }
 
-bool SaveSettings() {
-    if (!bSettingsLoaded) return true;
+void SaveSettings() {
+    if (!bSettingsLoaded) return;
     cb::CIniFile ini(SettingsFilePath());
     for (const Key& key : KeyTable()) {
         std::visit(
@@ -148,7 +149,6 @@ bool SaveSettings() {
             },
             key.field);
     }
-    return true;
 }
 
 bool UseRouterCallMonitor() {
@@ -156,4 +156,33 @@ bool UseRouterCallMonitor() {
     for (char& c : art)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return art == "anrufmonitor";
+}
+
+namespace {
+std::vector<std::pair<int, std::function<void()>>>& SettingsWatchers() {
+    static std::vector<std::pair<int, std::function<void()>>> watchers;
+    return watchers;
+}
+} // namespace
+
+int WatchSettings(std::function<void()> watcher) {
+    static int nextId = 1;
+    SettingsWatchers().emplace_back(nextId, std::move(watcher));
+    return nextId++;
+}
+
+void UnwatchSettings(int id) {
+    auto& watchers = SettingsWatchers();
+    for (auto it = watchers.begin(); it != watchers.end(); ++it)
+        if (it->first == id) {
+            watchers.erase(it);
+            return;
+        }
+}
+
+void AnnounceSettingsChanged() {
+    // A copy: a watcher may add or remove watchers.
+    const auto watchers = SettingsWatchers();
+    for (const auto& watcher : watchers)
+        watcher.second();
 }

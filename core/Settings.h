@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Process-wide settings, one field per key of the settings file, each with its default.
@@ -56,11 +57,16 @@ inline int32_t& iLeitungPort = g_settings.iLeitungPort;
 
 extern bool bSettingsLoaded; // set by LoadSettings; SaveSettings writes only when true
 
-// Reads every key (missing or unparsable values give the defaults). Always true.
-bool LoadSettings();
+// Reads every key (missing or unparsable values give the defaults).
+void LoadSettings();
 // Writes every key in order when the settings were loaded. Throws cb::IniWriteError when the
-// file cannot be written; keys after the failing one are not written. Otherwise true.
-bool SaveSettings();
+// file cannot be written; keys after the failing one are not written.
+void SaveSettings();
+// The settings in memory were changed (the settings dialog's OK): announced once, and every
+// part that watches takes up what concerns it. WatchSettings returns an id for UnwatchSettings.
+int WatchSettings(std::function<void()> watcher);
+void UnwatchSettings(int id);
+void AnnounceSettingsChanged();
 // True when [Leitung] Art names the router's call monitor (any case); anything else is CAPI.
 bool UseRouterCallMonitor();
 // Restores the defaults in memory and clears bSettingsLoaded (program start; tests).

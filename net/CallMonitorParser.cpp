@@ -84,9 +84,19 @@ CallMonitorLine ParseCallMonitorLine(std::string_view line, CallMonitorEvent& ou
     } else if (type == "CONNECT") {
         if (fields.size() < 4) return CallMonitorLine::Malformed;
         event.kind = CallMonitorEvent::Kind::Connect;
+        // The extension that took the call: a short id; anything else is left out.
+        const std::string_view extension = fields[3];
+        if (extension.size() <= 8 &&
+            extension.find_first_not_of("0123456789") == std::string_view::npos)
+            event.sExtension = std::string(extension);
     } else if (type == "DISCONNECT") {
         if (fields.size() < 4) return CallMonitorLine::Malformed;
         event.kind = CallMonitorEvent::Kind::Disconnect;
+        // Seconds connected; a field that is no number leaves the duration unknown.
+        const std::string_view seconds = fields[3];
+        if (!seconds.empty() && seconds.size() <= 9 &&
+            seconds.find_first_not_of("0123456789") == std::string_view::npos)
+            event.iSeconds = std::stoi(std::string(seconds));
     } else {
         return CallMonitorLine::Malformed;
     }

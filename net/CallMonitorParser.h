@@ -21,6 +21,8 @@ struct CallMonitorEvent {
     uint32_t iConnection = 0; // the router's connection id; reused for later calls
     std::string sCalling;     // Ring only: national form, "0" when none was sent
     std::string sCalled;      // Ring only: the own number that was called
+    std::string sExtension;   // Connect only: the router's extension that took the call
+    int32_t iSeconds = -1;    // Disconnect only: seconds connected, -1 when not given
 };
 
 enum class CallMonitorLine {

@@ -6,8 +6,20 @@
 
 namespace cb {
 
+namespace {
+std::string& TraceOverride() {
+    static std::string path;
+    return path;
+}
+} // namespace
+
+void SetTraceFile(const std::string& path) {
+    TraceOverride() = path;
+}
+
 void Trace(const std::string& line) {
-    static const char* const path = std::getenv("CALLBEACON_TRACE");
+    static const char* const environment = std::getenv("CALLBEACON_TRACE");
+    const char* path = TraceOverride().empty() ? environment : TraceOverride().c_str();
     if (!path || !*path) return;
     // One event, one line: control characters from a table or the network become blanks.
     std::string clean = line;

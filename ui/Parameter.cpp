@@ -306,11 +306,9 @@ void TDlgParameter::BuildLinePage() {
     LeitungPort->setRange(1, 65535);
     LeitungPort->setToolTip(QStringLiteral("TCP-Port des Anrufmonitors\n(meist 1012)"));
     portLabel->setBuddy(LeitungPort);
-    auto* hinweis =
-        NewLabel("Label9",
-                 QStringLiteral("Ein Wechsel der Leitung gilt ab dem nächsten Start von "
-                                "CallBeacon; Adresse und Port gelten sofort."),
-                 leitung);
+    auto* hinweis = NewLabel(
+        "Label9", QStringLiteral("Leitung, Adresse und Port gelten sofort, ohne Neustart."),
+        leitung);
     hinweis->setWordWrap(true);
 
     auto* router = new QGridLayout;
@@ -440,6 +438,8 @@ void TDlgParameter::BtnOkClick() {
     if (bAutostart != cb::AutostartEnabled() &&
         !cb::SetAutostart(bAutostart, cb::ExecutablePath(), DataFolderForAutostart()))
         cb::ShowErrorBox("nach " + cb::AutostartFilePath() + " kann nicht geschrieben werden");
+    // Every part takes up what concerns it: the line, the announcements, the listeners.
+    AnnounceSettingsChanged();
     accept();
 }
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tray main window offscreen, without a CAPI driver: start-up, hint, acknowledgement,
 // menu, network objects following the settings, shutdown.
-#include "app/CallTick.h"
 #include "app/MainWnd.h"
 #include "core/Settings.h"
 #include "db/Anruf.h"
@@ -15,9 +14,11 @@
 #include "ui/Resources.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -75,14 +76,13 @@ TEST_F(MainWindow, HintCountsCallsUntilTheTrayIsClicked) {
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 1 Anruf");
     window.CountCall();
     window.StartBlinking();
-    window.Monitor().bAllSeen = false;
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 2 Anrufe");
     EXPECT_TRUE(window.TrayIcon().Animate());
     window.TrayIconClick();
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
     EXPECT_EQ(window.CallCount(), 0);
     EXPECT_FALSE(window.TrayIcon().Animate());
-    EXPECT_TRUE(window.Monitor().bAllSeen);
+    EXPECT_TRUE(window.AllSeen());
     EXPECT_TRUE(boxes.texts().empty()); // no CAPI: silent
     window.FormDestroy();
 }
@@ -128,16 +128,20 @@ TEST_F(MainWindow, NetworkObjectsFollowTheSettingsWithoutRestart) {
     WriteWholeFile(ini, "[Anruf]\nSekunden=1\n[Netzwerk]\nServer=1\nBroadcast=127.255.255.255\n");
     TMainWindow window("/nonexistent/libcapi20.so.3");
     window.FormCreate();
-    ASSERT_NE(window.Monitor().pMailServer, nullptr);
-    EXPECT_EQ(window.Monitor().pMailClient, nullptr);
+    EXPECT_TRUE(window.Sender().IsOpen());
+    EXPECT_FALSE(window.Receiver().IsOpen());
 
-    // The settings dialog switched Server off and Client on; its Abbruch changes nothing else.
-    bServer = false;
-    bClient = true;
-    CloseNextDialog();
+    // The settings dialog switches Server off and Client on.
+    QTimer::singleShot(100, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QCheckBox*>("NetzwerkServer")->setChecked(false);
+        dialog->findChild<QCheckBox*>("NetzwerkClient")->setChecked(true);
+        dialog->findChild<QPushButton*>("BtnOk")->click();
+    });
     window.MPunktParameterClick();
-    EXPECT_EQ(window.Monitor().pMailServer, nullptr);
-    ASSERT_NE(window.Monitor().pMailClient, nullptr);
+    EXPECT_FALSE(window.Sender().IsOpen());
+    ASSERT_TRUE(window.Receiver().IsOpen());
 
     // The next tick shows an announced call.
     TMailServer other("DEDOV");
@@ -152,9 +156,9 @@ TEST_F(MainWindow, NetworkObjectsFollowTheSettingsWithoutRestart) {
     while ((popups == 0 || window.OpenPopups() > 0) && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(popups, 1);
-    EXPECT_EQ(window.Monitor().iLastSeq, 5);
+    EXPECT_EQ(window.Receiver().LastSequence(), 5);
     window.FormDestroy();
-    EXPECT_EQ(window.Monitor().pMailClient, nullptr);
+    EXPECT_FALSE(window.Receiver().IsOpen());
     SetMailPortOverride(0);
 }
 

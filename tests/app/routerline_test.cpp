@@ -87,7 +87,7 @@ struct RouterLine : ::testing::Test {
     cbtest::ErrorBoxCapture boxes;
     std::string ini = dir.file("callbeacon.INI");
     Router router;
-    std::vector<std::pair<TCapiLine::State, QString>> states;
+    std::vector<std::pair<TCallLine::State, QString>> states;
 
     void SetUp() override {
         ResetSettings();
@@ -108,10 +108,14 @@ struct RouterLine : ::testing::Test {
     }
     void TearDown() override { SetSettingsFilePathOverride(""); }
 
+    // The changes of state after the first connection.
     void Watch(TRouterLine& line) {
-        QObject::connect(
-            &line, &TRouterLine::StateChanged,
-            [this](TCapiLine::State s, const QString& d) { states.emplace_back(s, d); });
+        QObject::connect(&line, &TCallLine::StateChanged,
+                         [this](TCallLine::State s, TCallLine::State before, const QString& d) {
+                             if (before != TCallLine::State::None ||
+                                 s != TCallLine::State::Connected)
+                                 states.emplace_back(s, d);
+                         });
     }
 };
 
@@ -120,7 +124,7 @@ struct RouterLine : ::testing::Test {
 TEST_F(RouterLine, HostileLinesAreSkippedAndTheConnectionStays) {
     TRouterLine line;
     Watch(line);
-    line.Start(QStringLiteral("127.0.0.1"), router.Port());
+    line.StartAt(QStringLiteral("127.0.0.1"), router.Port());
     ASSERT_TRUE(router.WaitForConnections(1));
     router.Write(QByteArray(3000, 'A')); // overlong, in pieces
     router.Write(QByteArray(3000, 'B') + "\n");
@@ -129,14 +133,17 @@ TEST_F(RouterLine, HostileLinesAreSkippedAndTheConnectionStays) {
     router.Write("08.12.26 14:03:11;CALL;2;1;4711;0891234;SIP0;\n");
     router.Write("08.12.26 14:03:12;RING;3;0301234567;4711;SIP0;\r\n");
     ASSERT_TRUE(Until([&] { return line.HasCalls(); }, 3000));
-    CCallMonitorReader::Call call;
-    ASSERT_TRUE(line.TakeCall(call));
-    EXPECT_EQ(call.event.kind, CallMonitorEvent::Kind::Ring);
-    EXPECT_EQ(call.event.iConnection, 3u);
-    EXPECT_EQ(call.event.sCalling, "0301234567");
-    EXPECT_FALSE(line.TakeCall(call));
+    std::vector<CallEvent> events;
+    line.TakeEvents(events);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, CallEventKind::Ringing);
+    EXPECT_EQ(events[0].line, CallLineKind::Router);
+    EXPECT_EQ(events[0].calling, "0301234567");
+    EXPECT_EQ(events[0].called, "4711");
+    line.TakeEvents(events);
+    EXPECT_EQ(events.size(), 1u);
     EXPECT_EQ(line.SkippedLines(), 3u);
-    EXPECT_EQ(line.LineState(), TCapiLine::State::Connected);
+    EXPECT_EQ(line.LineState(), TCallLine::State::Connected);
     EXPECT_TRUE(states.empty());
 }
 
@@ -147,16 +154,16 @@ TEST_F(RouterLine, UnreachableMonitorIsLostUntilANewAddressAnswers) {
     closed.listen(QHostAddress::LocalHost);
     const int nobody = closed.serverPort();
     closed.close();
-    line.Start(QStringLiteral("127.0.0.1"), nobody);
+    line.StartAt(QStringLiteral("127.0.0.1"), nobody);
     ASSERT_TRUE(Until([&] { return !states.empty(); }, 3000));
-    EXPECT_EQ(states[0].first, TCapiLine::State::Lost);
+    EXPECT_EQ(states[0].first, TCallLine::State::Lost);
     EXPECT_NE(states[0].second.indexOf(QString::number(nobody)), -1)
         << states[0].second.toStdString();
     // The settings dialog names the right port: taken up at once, not after the 5 s.
     line.Retarget(QStringLiteral("127.0.0.1"), router.Port());
     ASSERT_TRUE(router.WaitForConnections(1, 2000));
     ASSERT_TRUE(Until([&] { return states.size() == 2; }, 2000));
-    EXPECT_EQ(states[1].first, TCapiLine::State::Connected);
+    EXPECT_EQ(states[1].first, TCallLine::State::Connected);
     // The same target again changes nothing.
     line.Retarget(QStringLiteral("127.0.0.1"), router.Port());
     EXPECT_FALSE(router.WaitForConnections(2, 300));
@@ -165,9 +172,9 @@ TEST_F(RouterLine, UnreachableMonitorIsLostUntilANewAddressAnswers) {
 TEST_F(RouterLine, EmptyAddressIsALostLineNotASilentOne) {
     TRouterLine line;
     Watch(line);
-    line.Start(QStringLiteral("  "), 0);
+    line.StartAt(QStringLiteral("  "), 0);
     ASSERT_TRUE(Until([&] { return !states.empty(); }, 2000));
-    EXPECT_EQ(states[0].first, TCapiLine::State::Lost);
+    EXPECT_EQ(states[0].first, TCallLine::State::Lost);
     EXPECT_EQ(states[0].second, "keine Adresse eingestellt");
     EXPECT_EQ(line.Target(), ":1012"); // an impossible port means the usual one
 }
@@ -175,7 +182,8 @@ TEST_F(RouterLine, EmptyAddressIsALostLineNotASilentOne) {
 TEST_F(RouterLine, OverlappingCallsAreLoggedShownAndTheAnsweredOneMarked) {
     TMainWindow window("/nonexistent/libcapi20.so.3");
     window.FormCreate();
-    ASSERT_NE(window.RouterLine(), nullptr);
+    ASSERT_NE(window.Line(), nullptr);
+    EXPECT_EQ(window.Line()->Kind(), CallLineKind::Router);
     ASSERT_TRUE(router.WaitForConnections(1));
     // Two calls ring at once; the second is answered on a telephone, the first is not.
     router.Write("08.12.26 14:03:11;RING;0;0891234;4711;SIP0;\n"
@@ -218,13 +226,12 @@ TEST_F(RouterLine, DroppedConnectionShowsInTheTrayAndIsWonBack) {
     TMainWindow window("/nonexistent/libcapi20.so.3");
     window.FormCreate();
     ASSERT_TRUE(router.WaitForConnections(1));
-    ASSERT_TRUE(Until(
-        [&] { return window.RouterLine()->LineState() == TCapiLine::State::Connected; }, 2000));
+    ASSERT_TRUE(
+        Until([&] { return window.Line()->LineState() == TCallLine::State::Connected; }, 2000));
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
 
     router.DropAll();
-    ASSERT_TRUE(
-        Until([&] { return window.RouterLine()->LineState() == TCapiLine::State::Lost; }, 3000));
+    ASSERT_TRUE(Until([&] { return window.Line()->LineState() == TCallLine::State::Lost; }, 3000));
     EXPECT_EQ(window.TrayIcon().Hint(),
               "CallBeacon - keine Verbindung zum Anrufmonitor des Routers");
     window.TrayIconClick(); // acknowledging keeps a lost line shown
@@ -232,8 +239,8 @@ TEST_F(RouterLine, DroppedConnectionShowsInTheTrayAndIsWonBack) {
               "CallBeacon - keine Verbindung zum Anrufmonitor des Routers");
 
     ASSERT_TRUE(router.WaitForConnections(2, TRouterLine::kRetryIntervalMs + 3000));
-    ASSERT_TRUE(Until(
-        [&] { return window.RouterLine()->LineState() == TCapiLine::State::Connected; }, 2000));
+    ASSERT_TRUE(
+        Until([&] { return window.Line()->LineState() == TCallLine::State::Connected; }, 2000));
     EXPECT_EQ(window.TrayIcon().Hint(),
               "CallBeacon - Verbindung zum Anrufmonitor des Routers wiederhergestellt");
     router.Write("08.12.26 14:10:00;RING;4;0301234567;4711;SIP0;\n");

@@ -9,6 +9,7 @@
 #include "ui/Teilnehmer.h"
 
 #include "support/TableSupport.h"
+#include "support/TestEnvironment.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -243,6 +244,7 @@ TEST_F(HelpWindowTest, EveryDialogOpensItsTopicBesideItself) {
 } // namespace
 
 int main(int argc, char** argv) {
+    cbtest::PrepareTestEnvironment();
     ::testing::InitGoogleTest(&argc, argv);
     VirtualDisplay display;
     if (SkipReason().empty()) {

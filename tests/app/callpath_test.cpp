@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The tick's decisions with a scripted CAPI queue and real tables in a temporary folder.
-#include "app/CallTick.h"
+// The path of a call, from the ISDN line's messages or the network to the listeners, with a
+// scripted CAPI queue and real tables and sockets in a temporary folder.
+#include "app/Announcements.h"
+#include "app/CallListeners.h"
+#include "app/CallPipeline.h"
+#include "app/IsdnCalls.h"
 #include "capi/CapiBase.h"
 #include "capi/CapiMessages.h"
 #include "core/Settings.h"
@@ -11,6 +15,7 @@
 #include "net/CallMessage.h"
 #include "net/Mail.h"
 #include "platform/Clock.h"
+#include "platform/Trace.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +90,18 @@ private:
     Message current;
 };
 
+// Every event as it reaches the listeners, in a short form.
+class EventRecorder : public ICallListener {
+public:
+    std::vector<std::string> seen;
+    const char* ListenerName() const override { return "recorder"; }
+    void OnCallEvent(const CallEvent& e) override {
+        std::string text = std::string(CallEventName(e.kind)) + " " + std::to_string(e.callId);
+        if (e.kind == CallEventKind::Ringing) text += " " + e.caller.sName;
+        seen.push_back(text);
+    }
+};
+
 class RecordingView : public ICallView {
 public:
     std::vector<std::string> events;
@@ -114,14 +131,24 @@ public:
 struct Tick : ::testing::Test {
     cbtest::TempDir dir;
     cbtest::ErrorBoxCapture boxes;
-    TCallMonitor monitor;
     ScriptedPort port;
     RecordingView view;
+    TIsdnCalls calls;
+    TCallPipeline pipeline;
+    TAcknowledgement acknowledgement;
+    // The numbers sent start where a test can predict them.
+    std::shared_ptr<TAnnouncementSender> sender = std::make_shared<TAnnouncementSender>("DEDOV", 0);
+    TAnnouncementReceiver receiver{"DEDOV"};
     int64_t now = 946684799; // 1999-12-31 23:59:59 UTC
 
     void SetUp() override {
         ResetSettings();
-        monitor.iMsgSeq = 0; // the numbers below start where a test can predict them
+        // The listeners of the program, in its order.
+        pipeline.Add(sender);
+        pipeline.Add(std::make_shared<TCallLogListener>());
+        pipeline.Add(std::make_shared<TTrayAlertListener>(view));
+        pipeline.Add(std::make_shared<TPopupListener>(view, acknowledgement));
+        pipeline.Add(std::make_shared<TCallCountListener>(view));
         cb::SetClockOverride([this] { return now; });
         CBase book;
         AddPhoneBookFields(book);
@@ -135,11 +162,28 @@ struct Tick : ::testing::Test {
         AddCallLogFields(log);
         ASSERT_TRUE(log.Create(kCallLogFile));
     }
-    void TearDown() override { cb::SetClockOverride({}); }
+    void TearDown() override {
+        cb::SetClockOverride({});
+        ResetSettings();
+        SettingsChanged(); // slots closed
+    }
 
+    // The settings dialog's OK, as the program announces it.
+    void SettingsChanged() {
+        pipeline.SettingsChanged();
+        receiver.SettingsChanged();
+    }
+    // One tick as the program runs it: an announcement, then one message of the line.
+    void Tick1() {
+        std::vector<CallEvent> events;
+        receiver.TakeEvents(events);
+        calls.TakeMessage(port, events);
+        for (CallEvent& e : events)
+            pipeline.Dispatch(std::move(e));
+    }
     void TickAll() {
         while (!port.queue.empty())
-            monitor.CAPITimerTick(view, &port);
+            Tick1();
     }
     std::vector<std::vector<std::string>> LogRows() {
         CBase log;
@@ -159,16 +203,13 @@ struct Tick : ::testing::Test {
 
 TEST_F(Tick, IncomingCallIsAlertedLoggedShownAndCounted) {
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
-    monitor.CAPITimerTick(view, &port);
+    Tick1();
 
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(port.sent[0], (Message{13, 0, 7, 0, 0x01, 0x80, 1, 0, 0x01, 0x01, 0, 0, 0}));
     ASSERT_EQ(LogRows().size(), 1u);
     EXPECT_EQ(LogRows()[0],
               (std::vector<std::string>{"946684799 ", "0301234567", "4711", " ", "active"}));
-    EXPECT_EQ(monitor.aCallSlots[0].dwPlci, 0x0101u);
-    EXPECT_EQ(monitor.aCallSlots[0].iRecNo, 0);
-    EXPECT_EQ(monitor.iCallSlot, 1);
     ASSERT_EQ(view.popups.size(), 1u);
     EXPECT_EQ(view.popups[0].sName, "Meier");
     EXPECT_EQ(view.popups[0].sGerufener, "4711");
@@ -180,12 +221,12 @@ TEST_F(Tick, IncomingCallIsAlertedLoggedShownAndCounted) {
 TEST_F(Tick, OnlyOneMessagePerTickAndConfirmationsAreIgnored) {
     port.queue.push_back({14, 0, 7, 0, 0x05, 0x81, 1, 0, 1, 0, 0, 0, 0, 0}); // LISTEN_CONF
     port.queue.push_back(MakeConnectInd(0x0201, "4711", "0891234"));
-    monitor.CAPITimerTick(view, &port);
+    Tick1();
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(port.queue.size(), 1u);
-    monitor.CAPITimerTick(view, &port);
+    Tick1();
     EXPECT_EQ(port.sent.size(), 1u);
-    monitor.CAPITimerTick(view, &port); // empty queue: nothing happens
+    Tick1(); // empty queue: nothing happens
     EXPECT_EQ(view.count, 1);
 }
 
@@ -212,7 +253,6 @@ TEST_F(Tick, HistoryOffLeavesLogIconAndSlotsAlone) {
     port.queue.push_back(DisconnectInd(0x0101, 0x349A));
     TickAll();
     EXPECT_TRUE(LogRows().empty());
-    EXPECT_EQ(monitor.iCallSlot, 0);
     for (const std::string& e : view.events)
         EXPECT_TRUE(e != "red" && e != "blink") << e;
     EXPECT_EQ(view.count, 1);
@@ -236,21 +276,21 @@ TEST_F(Tick, KnownCallersOnlySuppressesThePopupForStrangers) {
 TEST_F(Tick, PopupClosedByItsTimerKeepsTheIconUntilAcknowledged) {
     view.popupTag = 1; // closed by the user while all were seen: back to idle
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
-    monitor.CAPITimerTick(view, &port);
+    Tick1();
     EXPECT_EQ(view.events,
               (std::vector<std::string>{"red", "popup Meier", "closed Meier", "stop", "white"}));
-    EXPECT_TRUE(monitor.bAllSeen);
+    EXPECT_TRUE(acknowledgement.bAllSeen);
 
     view.events.clear();
     view.popupTag = 0; // closed by itself
     port.queue.push_back(MakeConnectInd(0x0102, "4711", "301234567"));
-    monitor.CAPITimerTick(view, &port);
-    EXPECT_FALSE(monitor.bAllSeen);
+    Tick1();
+    EXPECT_FALSE(acknowledgement.bAllSeen);
 
     view.events.clear();
     view.popupTag = 1; // the user closes a later one: the icon stays red
     port.queue.push_back(MakeConnectInd(0x0103, "4711", "301234567"));
-    monitor.CAPITimerTick(view, &port);
+    Tick1();
     EXPECT_EQ(view.events, (std::vector<std::string>{"red", "popup Meier", "closed Meier"}));
 }
 
@@ -311,7 +351,7 @@ TEST_F(Tick, NestedTickOpensASecondPopupAndHandlesTheDisconnect) {
         port.queue.push_back(MakeConnectInd(0x0102, "4711", "891234"));
         TickAll();
     };
-    monitor.CAPITimerTick(view, &port);
+    Tick1();
     EXPECT_EQ(view.events, (std::vector<std::string>{"red", "popup Meier", "red", "popup 0891234",
                                                      "closed 0891234", "closed Meier"}));
     const auto rows = LogRows();
@@ -336,21 +376,19 @@ TEST_F(Tick, GarbledMessagesAreIgnoredWithoutOverrun) {
 TEST_F(Tick, ClientShowsAnnouncedCallsOnceAndLogsNothing) {
     SetMailPortOverride(static_cast<uint16_t>(30000 + getpid() % 20000));
     bClient = true;
-    TMailClient client("DEDOV");
+    SettingsChanged();
     TMailServer server("DEDOV");
-    monitor.pMailClient = &client;
     server.SendText(FormatCallMessage(0, 1, "0301234567", "4711").c_str());
     server.SendText(FormatCallMessage(0, 2, "0301234567", "4711").c_str()); // repeated number
     server.SendText(FormatCallMessage(1, 3, "0891234", "4711").c_str());
     server.SendText(",,,"); // no sequence number
     for (int i = 0; i < 5; ++i)
-        monitor.CAPITimerTick(view, nullptr);
-    monitor.pMailClient = nullptr;
+        Tick1();
     SetMailPortOverride(0);
     ASSERT_EQ(view.popups.size(), 2u);
     EXPECT_EQ(view.popups[0].sName, "Meier");
     EXPECT_EQ(view.popups[1].sName, "0891234");
-    EXPECT_EQ(monitor.iLastSeq, 1);
+    EXPECT_EQ(receiver.LastSequence(), 1);
     EXPECT_TRUE(LogRows().empty());
     EXPECT_EQ(view.count, 0);
 }
@@ -361,14 +399,12 @@ TEST_F(Tick, ServerAnnouncesPassingCallsWithRisingSequenceNumbers) {
     bAlle = false;
     strcpy(aszNr[0], "4711");
     abZeige[0] = true;
-    TMailServer server("DEDOV");
+    SettingsChanged();
     TMailClient client("DEDOV");
-    monitor.pMailServer = &server;
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
     port.queue.push_back(MakeConnectInd(0x0102, "9999", "301234567")); // filtered: not announced
     port.queue.push_back(MakeConnectInd(0x0103, "4711", "891234"));
     TickAll();
-    monitor.pMailServer = nullptr;
     std::vector<std::string> received;
     char buffer[200];
     while (client.ReadMessage(buffer, sizeof buffer))
@@ -376,7 +412,7 @@ TEST_F(Tick, ServerAnnouncesPassingCallsWithRisingSequenceNumbers) {
     SetMailPortOverride(0);
     EXPECT_EQ(received, (std::vector<std::string>{"0,946684799,0301234567,4711",
                                                   "1,946684799,0891234,4711"}));
-    EXPECT_EQ(monitor.iMsgSeq, 2);
+    EXPECT_EQ(sender->NextSequence(), 2);
 }
 
 // A workstation that is server and client at once reads its own announcements back; what it
@@ -386,19 +422,24 @@ TEST_F(Tick, ServerThatIsAlsoClientKeepsItsSendCounterAndWrapsAtTheTop) {
     SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 13) % 20000));
     bClient = true;
     bServer = true;
-    TMailClient own("DEDOV");
+    sender = std::make_shared<TAnnouncementSender>("DEDOV", 2147483647);
+    pipeline = TCallPipeline();
+    pipeline.Add(sender);
+    pipeline.Add(std::make_shared<TPopupListener>(view, acknowledgement));
+    SettingsChanged();
+    {
+        // As if it had seen another server's call first.
+        TMailServer another("DEDOV");
+        another.SendText(FormatCallMessage(12345, 1, "0301234567", "4711").c_str());
+    }
+    Tick1();
+    ASSERT_EQ(receiver.LastSequence(), 12345);
+    view.popups.clear();
     TMailClient other("DEDOV"); // a second workstation on the same machine
-    TMailServer server("DEDOV");
-    monitor.pMailClient = &own;
-    monitor.pMailServer = &server;
-    monitor.iMsgSeq = 2147483647;
-    monitor.iLastSeq = 12345; // as if it had seen another server's call first
     port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
     port.queue.push_back(MakeConnectInd(0x0102, "4711", "891234"));
     for (int i = 0; i < 6; ++i)
-        monitor.CAPITimerTick(view, &port); // reads its own back between
-    monitor.pMailClient = nullptr;
-    monitor.pMailServer = nullptr;
+        Tick1(); // reads its own back between
     std::vector<std::string> received;
     char buffer[200];
     while (other.ReadMessage(buffer, sizeof buffer))
@@ -406,8 +447,8 @@ TEST_F(Tick, ServerThatIsAlsoClientKeepsItsSendCounterAndWrapsAtTheTop) {
     SetMailPortOverride(0);
     EXPECT_EQ(received, (std::vector<std::string>{"2147483647,946684799,0301234567,4711",
                                                   "-2147483648,946684799,0891234,4711"}));
-    EXPECT_EQ(monitor.iMsgSeq, -2147483647);
-    EXPECT_EQ(monitor.iLastSeq, -2147483648);
+    EXPECT_EQ(sender->NextSequence(), -2147483647);
+    EXPECT_EQ(receiver.LastSequence(), -2147483648);
     // Two own calls, two pop-ups of their own and two read back from the network.
     EXPECT_EQ(view.popups.size(), 4u);
 }
@@ -426,8 +467,7 @@ TEST(MessageSequence, RestartedServerStartsElsewhereAndNeverAtTheReceiversStart)
 TEST_F(Tick, FloodIsReadAwayAndTheAnnouncementBehindItIsShown) {
     SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 17) % 20000));
     bClient = true;
-    TMailClient client("DEDOV");
-    monitor.pMailClient = &client;
+    SettingsChanged();
     {
         TMailServer flood("DEDOV");
         // No more than the socket's receive buffer holds; the kernel drops the rest.
@@ -438,10 +478,9 @@ TEST_F(Tick, FloodIsReadAwayAndTheAnnouncementBehindItIsShown) {
     }
     int ticks = 0;
     while ((view.popups.empty() || view.popups.back().sName != "Meier") && ticks < 100) {
-        monitor.CAPITimerTick(view, nullptr);
+        Tick1();
         ++ticks;
     }
-    monitor.pMailClient = nullptr;
     SetMailPortOverride(0);
     ASSERT_FALSE(view.popups.empty());
     EXPECT_EQ(view.popups.back().sName, "Meier");
@@ -454,8 +493,8 @@ TEST_F(Tick, KeyedClientShowsOnlySignedAnnouncementsAndNoReplays) {
     SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 19) % 20000));
     bClient = true;
     sKennwort = "geheim";
-    monitor.SyncMailSlots("DEDOV");
-    ASSERT_NE(monitor.pMailClient, nullptr);
+    SettingsChanged();
+    ASSERT_TRUE(receiver.IsOpen());
     TAnnouncementSigner genuine("geheim", "DEDOV");
     TAnnouncementSigner forger("falsch", "DEDOV");
     const std::string signedCall = genuine.Sign(FormatCallMessage(1, 1, "0301234567", "4711"), now);
@@ -473,12 +512,66 @@ TEST_F(Tick, KeyedClientShowsOnlySignedAnnouncementsAndNoReplays) {
         replayer.WriteBlock(next.data(), static_cast<uint32_t>(next.size()));
     }
     for (int i = 0; i < 6; ++i)
-        monitor.CAPITimerTick(view, nullptr);
+        Tick1();
     sKennwort.clear();
     bClient = false;
-    monitor.SyncMailSlots("DEDOV");
+    SettingsChanged();
     SetMailPortOverride(0);
     ASSERT_EQ(view.popups.size(), 2u);
     EXPECT_EQ(view.popups[0].sName, "Meier");
     EXPECT_EQ(view.popups[1].sName, "0893333");
+}
+
+// What each listener receives for an answered and an unanswered call: the end of a call
+// nobody took follows as a missed call, with the caller found when it rang.
+TEST_F(Tick, EventsOfAnAnsweredAndAMissedCallReachTheListenersInOrder) {
+    auto recorder = std::make_shared<EventRecorder>();
+    pipeline.Add(recorder);
+    port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
+    port.queue.push_back(MakeConnectInd(0x0102, "4711", "891234"));
+    port.queue.push_back(DisconnectInd(0x0101, 0x349A));
+    port.queue.push_back(DisconnectInd(0x0102, 0x3490));
+    port.queue.push_back(DisconnectInd(0x0103, 0x3490)); // a call from before the start
+    TickAll();
+    EXPECT_EQ(recorder->seen,
+              (std::vector<std::string>{"ring 257 Meier", "ring 258 0891234", "answered 257",
+                                        "ended 257", "ended 258", "missed 258"}));
+    EXPECT_EQ(pipeline.OpenCalls(), 0u);
+}
+
+TEST_F(Tick, CallsToNumbersNotWatchedGoNowhereToTheirEnd) {
+    bAlle = false;
+    strcpy(aszNr[0], "4711");
+    abZeige[0] = true;
+    auto recorder = std::make_shared<EventRecorder>();
+    pipeline.Add(recorder);
+    port.queue.push_back(MakeConnectInd(0x0101, "9999", "301234567"));
+    port.queue.push_back(DisconnectInd(0x0101, 0x3490));
+    TickAll();
+    EXPECT_TRUE(recorder->seen.empty());
+    EXPECT_EQ(port.SentCommands(), (std::vector<uint16_t>{0x8001, 0x8304})); // still alerted
+}
+
+namespace {
+struct FailingListener : ICallListener {
+    const char* ListenerName() const override { return "failing"; }
+    void OnCallEvent(const CallEvent&) override { throw std::runtime_error("broker gone"); }
+};
+} // namespace
+
+// A listener that throws is told in the trace; the listeners after it still run.
+TEST_F(Tick, AFailingListenerStopsNoOther) {
+    const std::string trace = (dir.path() / "trace.txt").string();
+    cb::SetTraceFile(trace);
+    TCallPipeline failing;
+    auto recorder = std::make_shared<EventRecorder>();
+    failing.Add(std::make_shared<FailingListener>());
+    failing.Add(recorder);
+    pipeline = failing;
+    port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
+    TickAll();
+    cb::SetTraceFile("");
+    EXPECT_EQ(recorder->seen, (std::vector<std::string>{"ring 257 Meier"}));
+    EXPECT_NE(cbtest::ReadWholeFile(trace).find("listener failing failed: broker gone"),
+              std::string::npos);
 }
