@@ -3,9 +3,12 @@
 
 #include <QString>
 
-// The program's version as the Info dialog and `callbeacon --version` show it ("1.50").
-inline constexpr double kProgramVersion = 1.5;
+// The program's version as the Info dialog and `callbeacon --version` show it ("1.50"). It is
+// written once, in the project() of the top CMakeLists.txt, which hands it over as CB_VERSION.
+#ifndef CB_VERSION
+#error "CB_VERSION comes from the build (project VERSION in CMakeLists.txt)"
+#endif
 
 inline QString ProgramVersionText() {
-    return QString::asprintf("%1.2f", kProgramVersion);
+    return QStringLiteral(CB_VERSION);
 }

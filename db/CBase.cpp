@@ -776,6 +776,45 @@ bool CBase::Pack() {
     return opened;
 }
 
+// The scan both searches share: each record's field is looked at where it lies in the
+// read-ahead block (descrambled into a copy for a keyed table); only the record that ends
+// the search is copied into the record buffer, as a read of each would leave it. `fits`
+// sees the field's whole width.
+struct FieldScan {
+    template <class Fits> static int64_t Run(CBase::Impl& p, const Field& f, Fits&& fits) {
+        const size_t width = f.iWidth;
+        const size_t recLen = size_t(p.RecordLength());
+        const size_t fieldPos = 1 + size_t(f.iOffset);
+        std::array<uint8_t, 256> plain{};
+        p.DropCache();
+        const uint32_t count = p.Count();
+        int64_t lastRead = -1;
+        for (uint32_t i = 0; i < count; ++i) {
+            p.dwRecNo = i;
+            const uint8_t* rec = p.ReadSpan(p.RecordPos(i), recLen);
+            if (!rec) break; // nothing after this one is in the file either
+            lastRead = i;
+            if (p.bSkipDeleted && rec[0] != kActive) continue;
+            const uint8_t* field = rec + fieldPos;
+            if (!p.sKey.empty()) {
+                std::memcpy(plain.data(), field, width);
+                Scramble(plain.data(), width, p.sKey, fieldPos - 1);
+                field = plain.data();
+            }
+            if (fits(std::string_view(reinterpret_cast<const char*>(field), width))) {
+                p.Load(i);
+                return i;
+            }
+        }
+        if (lastRead >= 0) {
+            uint32_t current = p.dwRecNo;
+            p.Load(uint64_t(lastRead));
+            p.dwRecNo = current;
+        }
+        return -1;
+    }
+};
+
 int64_t CBase::Find(std::string_view name, std::string_view value, int mode) {
     p->sFindValue = std::string(UpToNul(value).substr(0, kMaxFindValueLength));
     const Field* f = p->Lookup(name);
@@ -787,18 +826,7 @@ int64_t CBase::Find(std::string_view name, std::string_view value, int mode) {
 
     const std::string_view v = p->sFindValue;
     const size_t width = f->iWidth;
-    const size_t recLen = size_t(p->RecordLength());
-    const size_t fieldPos = 1 + size_t(f->iOffset);
-    std::array<char, 256> plain{};
-
-    auto fits = [&](const uint8_t* raw) {
-        const char* field = reinterpret_cast<const char*>(raw);
-        if (!p->sKey.empty()) {
-            std::memcpy(plain.data(), raw, width);
-            Scramble(reinterpret_cast<uint8_t*>(plain.data()), width, p->sKey, fieldPos - 1);
-            field = plain.data();
-        }
-        std::string_view fv(field, width);
+    return FieldScan::Run(*p, *f, [&](std::string_view fv) {
         switch (mode) {
         case FindPrefix:
             return v.size() <= width && fv.substr(0, v.size()) == v;
@@ -821,30 +849,7 @@ int64_t CBase::Find(std::string_view name, std::string_view value, int mode) {
         default:
             return false;
         }
-    };
-
-    // Fields are compared where they lie in the read-ahead block; only the record that
-    // ends the search is copied into the record buffer, as a read of each would leave it.
-    p->DropCache();
-    const uint32_t count = p->Count();
-    int64_t lastRead = -1;
-    for (uint32_t i = 0; i < count; ++i) {
-        p->dwRecNo = i;
-        const uint8_t* rec = p->ReadSpan(p->RecordPos(i), recLen);
-        if (!rec) break; // nothing after this one is in the file either
-        lastRead = i;
-        if (p->bSkipDeleted && rec[0] != kActive) continue;
-        if (fits(rec + fieldPos)) {
-            p->Load(i);
-            return i;
-        }
-    }
-    if (lastRead >= 0) {
-        uint32_t current = p->dwRecNo;
-        p->Load(uint64_t(lastRead));
-        p->dwRecNo = current;
-    }
-    return -1;
+    });
 }
 
 int64_t CBase::FindIf(std::string_view name, const std::function<bool(std::string_view)>& fits) {
@@ -854,39 +859,7 @@ int64_t CBase::FindIf(std::string_view name, const std::function<bool(std::strin
         return -2;
     }
     if (!p->hFile) return -1;
-
-    const size_t width = f->iWidth;
-    const size_t recLen = size_t(p->RecordLength());
-    const size_t fieldPos = 1 + size_t(f->iOffset);
-    std::array<uint8_t, 256> plain{};
-    // As in Find: fields are looked at in the read-ahead block, only the last record read
-    // lands in the record buffer.
-    p->DropCache();
-    const uint32_t count = p->Count();
-    int64_t lastRead = -1;
-    for (uint32_t i = 0; i < count; ++i) {
-        p->dwRecNo = i;
-        const uint8_t* rec = p->ReadSpan(p->RecordPos(i), recLen);
-        if (!rec) break;
-        lastRead = i;
-        if (p->bSkipDeleted && rec[0] != kActive) continue;
-        const uint8_t* field = rec + fieldPos;
-        if (!p->sKey.empty()) {
-            std::memcpy(plain.data(), field, width);
-            Scramble(plain.data(), width, p->sKey, fieldPos - 1);
-            field = plain.data();
-        }
-        if (fits(UpToNul(std::string_view(reinterpret_cast<const char*>(field), width)))) {
-            p->Load(i);
-            return i;
-        }
-    }
-    if (lastRead >= 0) {
-        uint32_t current = p->dwRecNo;
-        p->Load(uint64_t(lastRead));
-        p->dwRecNo = current;
-    }
-    return -1;
+    return FieldScan::Run(*p, *f, [&](std::string_view fv) { return fits(UpToNul(fv)); });
 }
 
 uint8_t CBase::CodePageMark() const {

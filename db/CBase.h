@@ -123,5 +123,6 @@ public:
 private:
     bool OpenFile(const std::string& fileName, bool bReadOnly);
     struct Impl;
+    friend struct FieldScan;
     Impl* p;
 };

@@ -141,6 +141,26 @@ std::vector<std::string> SetMailBroadcastAddresses(const std::string& commaSepar
 
 // --- TMailServer --------------------------------------------------------------------------
 
+namespace {
+
+// The part of opening a slot that sender and receiver share: the name (kept in `slotName`
+// also when the slot cannot be opened), its length limit, a non-blocking datagram socket and
+// the side's own set-up. The socket, or -1.
+template <class SetUp>
+int OpenSlotSocket(const char* name, std::string& slotName, SetUp&& setUp) {
+    slotName = SlotNameOrDefault(name);
+    if (slotName.size() > MAX_SLOT_NAME_LENGTH) return -1;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (!setUp(fd)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
 TMailServer::TMailServer(const char* name) {
     std::random_device random;
     dwSenderId = random();
@@ -153,16 +173,11 @@ TMailServer::~TMailServer() {
 
 bool TMailServer::OpenSlot(const char* name) {
     CloseSlot();
-    name = SlotNameOrDefault(name);
-    sSlotName = name;
-    if (sSlotName.size() > MAX_SLOT_NAME_LENGTH) return false;
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd = OpenSlotSocket(name, sSlotName, [](int socket) {
+        const int on = 1;
+        return ::setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
+    });
     if (fd < 0) return false;
-    const int on = 1;
-    if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
-        ::close(fd);
-        return false;
-    }
     hSlot = fd;
     iPort = MailPort();
     return true;
@@ -225,20 +240,15 @@ TMailClient::~TMailClient() {
 
 bool TMailClient::OpenSlot(const char* name) {
     CloseSlot();
-    name = SlotNameOrDefault(name);
-    sSlotName = name;
-    if (sSlotName.size() > MAX_SLOT_NAME_LENGTH) return false;
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd = OpenSlotSocket(name, sSlotName, [](int socket) {
+        // Every receiver on this machine binds the same port; each gets every broadcast.
+        const int on = 1;
+        const sockaddr_in local = Ipv4Address(INADDR_ANY, MailPort());
+        return ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+               ::setsockopt(socket, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) == 0 &&
+               ::bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+    });
     if (fd < 0) return false;
-    // Every receiver on this machine binds the same port; each gets every broadcast.
-    const int on = 1;
-    const sockaddr_in local = Ipv4Address(INADDR_ANY, MailPort());
-    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        ::close(fd);
-        return false;
-    }
     hSlot = fd;
     iRecentCount = 0;
     iRecentNext = 0;

@@ -6,6 +6,8 @@
 #include "db/CBase.h"
 #include "db/CallLog.h"
 #include "support/Process.h"
+#include "support/Station.h"
+#include "support/TableSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +27,7 @@ using cbtest::WriteWholeFile;
 
 namespace {
 
-const std::string kBuild = std::getenv("CB_BUILD_DIR") ? std::getenv("CB_BUILD_DIR") : "build";
+const std::string kBuild = cbtest::BuildDir();
 
 // One copy of the program in a folder of its own (its settings file and trace are its own),
 // working in the data folder `data`.
@@ -56,13 +58,8 @@ public:
 
 void MakeTables(const fs::path& data) {
     fs::create_directories(data);
-    CBase book;
-    AddPhoneBookFields(book);
-    EXPECT_TRUE(book.Create((data / kPhoneBookFile).string()));
-    book.Close();
-    CBase log;
-    AddCallLogFields(log);
-    EXPECT_TRUE(log.Create((data / kCallLogFile).string()));
+    cbtest::CreatePhoneBook((data / kPhoneBookFile).string());
+    cbtest::CreateCallLog((data / kCallLogFile).string());
 }
 
 class DataFolderE2E : public ::testing::Test {

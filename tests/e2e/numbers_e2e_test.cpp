@@ -5,6 +5,8 @@
 #include "db/CBase.h"
 #include "db/CallLog.h"
 #include "support/Process.h"
+#include "support/Station.h"
+#include "support/TableSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +23,7 @@ using cbtest::WriteWholeFile;
 
 namespace {
 
-const std::string kBuild = std::getenv("CB_BUILD_DIR") ? std::getenv("CB_BUILD_DIR") : "build";
+const std::string kBuild = cbtest::BuildDir();
 
 std::vector<std::string> LoggedCallers(const fs::path& folder) {
     CBase log;
@@ -65,11 +67,7 @@ TEST(EndToEndNumbers, InternationalCallersAndWrittenNumbersAreNamedAndPlacedRigh
                    "'Berlin', '', '', ''))\n"
                    "t.close()\n");
     ASSERT_EQ(std::system(("cd '" + dir.string() + "' && /usr/bin/python3 writer.py").c_str()), 0);
-    {
-        CBase log;
-        AddCallLogFields(log);
-        ASSERT_TRUE(log.Create((dir / kCallLogFile).string()));
-    }
+    cbtest::CreateCallLog((dir / kCallLogFile).string());
     WriteWholeFile((dir / "callbeacon.INI").string(), "[Anruf]\nSekunden=1\n");
     ChildProcess app({(dir / "callbeacon").string()},
                      {"HOME=" + (dir / "home").string(), "QT_QPA_PLATFORM=offscreen",

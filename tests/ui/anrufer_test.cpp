@@ -92,16 +92,16 @@ std::vector<Call> FiveCalls() {
 TEST_F(AnruferTest, LinesNameCallersNewestFirst) {
     cbtest::CreatePhoneBook();
     cbtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"},
-                         {"Schulze", "0305678", ""},
-                         {"B\xFCro", "040999", "Zentrale"},
-                         {"Weg", "0307777", "Alt", "", "", "", "", "", "", "", true}});
+                        {"Schulze", "0305678", ""},
+                        {"B\xFCro", "040999", "Zentrale"},
+                        {"Weg", "0307777", "Alt", "", "", "", "", "", "", "", true}});
     cbtest::CreateCallLog();
     cbtest::AddCalls({{1709287200, "0301234", "040999", "J"},
-                       {1709287260, "0305678", "040111", ""},
-                       {1709287320, "0", "040999", ""},
-                       {1709287380, "", "", ""},
-                       {1709287440, "0307777", "040999", ""},
-                       {1709287500, "0309999", "040999", "", true}});
+                      {1709287260, "0305678", "040111", ""},
+                      {1709287320, "0", "040999", ""},
+                      {1709287380, "", "", ""},
+                      {1709287440, "0307777", "040999", ""},
+                      {1709287500, "0309999", "040999", "", true}});
     Open();
     QAbstractItemModelTester tester(view->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -191,9 +191,9 @@ TEST_F(AnruferTest, EditOfUnknownCallerAppendsOneEntryThatNamesEveryCall) {
     cbtest::AddEntries({{"Meier", "0409876", "Hans"}});
     cbtest::CreateCallLog();
     cbtest::AddCalls({{1709287200, "0301234", "040999", ""},
-                       {1709287260, "0409876", "040999", ""},
-                       {1709287320, "0301234", "040999", ""},
-                       {1709287380, "0301234", "040111", "J"}});
+                      {1709287260, "0409876", "040999", ""},
+                      {1709287320, "0301234", "040999", ""},
+                      {1709287380, "0301234", "040111", "J"}});
     Open();
     Click(1); // record 2, from 0301234
 

@@ -66,14 +66,14 @@ protected:
 TEST_F(TeilnehmerTest, SortedByWholeLineIgnoringCase) {
     cbtest::CreatePhoneBook();
     cbtest::AddEntries({{"Zander", "0301", "Ute"},
-                         {"meier", "0302", "Bernd"},
-                         {"\xC4rger", "0303", "Karl"},
-                         {"Meier", "0304", "Anna"},
-                         {"Abel", "0305", "Tom"},
-                         {"M\xFCller", "0306", "Eva"},
-                         {"Meierhof", "0307", ""},
-                         {"Meier", "0304", "Anna"},
-                         {"", "0309", "Ohne Namen"}});
+                        {"meier", "0302", "Bernd"},
+                        {"\xC4rger", "0303", "Karl"},
+                        {"Meier", "0304", "Anna"},
+                        {"Abel", "0305", "Tom"},
+                        {"M\xFCller", "0306", "Eva"},
+                        {"Meierhof", "0307", ""},
+                        {"Meier", "0304", "Anna"},
+                        {"", "0309", "Ohne Namen"}});
     Open();
     QAbstractItemModelTester tester(view->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -123,8 +123,8 @@ TEST_F(TeilnehmerTest, DeleteKeyThenShowDeletedAndAktivieren) {
 TEST_F(TeilnehmerTest, EditingADeletedEntryWithOkMakesItActive) {
     cbtest::CreatePhoneBook();
     cbtest::AddEntries({{"Abel", "0305", "Tom"},
-                         {"Berg", "0306", "Eva", "Ringstr. 4", "20095", "Hamburg", "Info",
-                          "eva@berg.de", "0401", "Paul", true}});
+                        {"Berg", "0306", "Eva", "Ringstr. 4", "20095", "Hamburg", "Info",
+                         "eva@berg.de", "0401", "Paul", true}});
     Open();
     ToggleShowDeleted();
     const std::string before = cbtest::ReadWholeFile("Adressen.dbf");
@@ -154,7 +154,7 @@ TEST_F(TeilnehmerTest, EditingADeletedEntryWithOkMakesItActive) {
     EXPECT_EQ(ort, "Hamburg");
     EXPECT_EQ(cbtest::RecordState("Adressen.dbf", 1), 1);
     EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "ORT"), "L\xFC"
-                                                        "beck");
+                                                       "beck");
     EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "EMAIL"), "eva@berg.de");
     EXPECT_EQ(cbtest::Field("Adressen.dbf", 1, "APARTNER"), "Paul");
     EXPECT_EQ(cbtest::RecordCount("Adressen.dbf"), 2u);

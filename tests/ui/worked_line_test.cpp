@@ -145,8 +145,8 @@ TEST_F(HistoryLineTest, TheNewestCallOpensSelectedAndAltEEditsIt) {
 TEST_F(PhoneBookLineTest, TypeAheadFindsNamesWhereverTheUserClicked) {
     cbtest::CreatePhoneBook();
     cbtest::AddEntries({{"Abel", "0301", "", "", "", "Zwickau"},
-                         {"Berg", "0302", "", "", "", "Aachen"},
-                         {"Zander", "0303", "", "", "", "Berlin"}});
+                        {"Berg", "0302", "", "", "", "Aachen"},
+                        {"Zander", "0303", "", "", "", "Berlin"}});
     Open();
     Click(0, 4); // "Zwickau" in the Ort column of Abel
     QTest::keyClick(view, Qt::Key_Z);
