@@ -32,6 +32,8 @@ const char* CallLineName(CallLineKind line) {
         return "router";
     case CallLineKind::Announced:
         return "announced";
+    case CallLineKind::None:
+        return "none";
     }
     return "isdn";
 }

@@ -20,6 +20,7 @@ enum class CallLineKind {
     Isdn,      // CAPI messages from an ISDN line
     Router,    // the text lines of a router's call monitor
     Announced, // an announcement of another workstation received over the network
+    None,      // no line: nothing comes from it
 };
 
 // What the calling number says about itself: its leading zeros.

@@ -74,8 +74,17 @@ bool TCapiLine::Start(bool atStartUp) {
     } else if (capi.bLoaded && cb::CapiLineConfigured()) {
         Lose(QStringLiteral("Leitung beim Start nicht erreichbar"));
         if (!atStartUp) StartAttempt();
+    } else {
+        // Nothing to watch: say why instead of looking like a working line.
+        sNoneHint = cb::CapiLineConfigured()
+                        ? QStringLiteral("CallBeacon - keine ISDN-Leitung gefunden")
+                        : QStringLiteral("CallBeacon - keine Leitung eingerichtet");
     }
     return true;
+}
+
+QString TCapiLine::NoneHint() const {
+    return sNoneHint;
 }
 
 void TCapiLine::Stop() {

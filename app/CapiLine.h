@@ -32,6 +32,7 @@ public:
     void TakeEvents(std::vector<CallEvent>& out) override;
     QString LostHint() const override;
     QString BackHint() const override;
+    QString NoneHint() const override;
 
     CapiBase& Capi() { return capi; }
     // A get or put failed with `code`. True when that means the line is gone (it is then
@@ -48,6 +49,7 @@ private:
     CapiBase capi;
     TIsdnCalls calls;
     bool bStopped = false;
+    QString sNoneHint;
     QSocketNotifier* pNotifier = nullptr;
     QTimer retryTimer;
     QTimer attemptPoll;

@@ -2,6 +2,7 @@
 #include "app/LineFactory.h"
 
 #include "app/CapiLine.h"
+#include "app/NoLine.h"
 #include "app/RouterLine.h"
 #include "core/Settings.h"
 
@@ -18,6 +19,8 @@ struct LineMaker {
 const LineMaker kLineMakers[] = {
     {"Anrufmonitor",
      [](const char*) -> std::unique_ptr<TCallLine> { return std::make_unique<TRouterLine>(); }},
+    {"Keine",
+     [](const char*) -> std::unique_ptr<TCallLine> { return std::make_unique<TNoLine>(); }},
     {"CAPI",
      [](const char* capiLibrary) -> std::unique_ptr<TCallLine> {
          return std::make_unique<TCapiLine>(capiLibrary);

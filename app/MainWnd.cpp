@@ -130,7 +130,18 @@ bool TMainWindow::StartLine(bool atStartUp) {
     sLineArt = ConfiguredLineArt();
     connect(pLine.get(), &TCallLine::EventsWaiting, this, &TMainWindow::RequestTick);
     connect(pLine.get(), &TCallLine::StateChanged, this, &TMainWindow::LineStateChanged);
-    return pLine->Start(atStartUp);
+    if (!pLine->Start(atStartUp)) return false;
+    if (pLine->LineState() == TCallLine::State::None) ShowNoLine();
+    return true;
+}
+
+// A line with nothing to watch says so in the tray (greyed) and once in the trace.
+void TMainWindow::ShowNoLine() {
+    sLineHint = pLine->NoneHint();
+    if (sLineHint.isEmpty()) return;
+    cb::Trace("line none: " + sLineHint.toStdString());
+    StopBlinking();
+    trayIcon.SetIcon(TelefonGetrennt);
 }
 
 void TMainWindow::StopLine() {
@@ -201,8 +212,12 @@ void TMainWindow::ResetTray() {
     ShowWhiteIcon();
     acknowledgement.bAllSeen = true;
     iCallCount = 0;
-    // Acknowledging also clears the note that the line came back; a lost line stays shown.
-    if (!LineLost()) sLineHint.clear();
+    // Acknowledging also clears the note that the line came back; a lost line, or none at
+    // all, stays shown.
+    if (NoLine())
+        sLineHint = pLine->NoneHint();
+    else if (!LineLost())
+        sLineHint.clear();
     UpdateTrayHint();
 }
 
@@ -256,6 +271,10 @@ bool TMainWindow::LineLost() const {
     return pLine && pLine->LineState() == TCallLine::State::Lost;
 }
 
+bool TMainWindow::NoLine() const {
+    return pLine && pLine->LineState() == TCallLine::State::None && !pLine->NoneHint().isEmpty();
+}
+
 void TMainWindow::LineStateChanged(TCallLine::State state, TCallLine::State before,
                                    const QString& detail) {
     if (!pLine) return;
@@ -276,8 +295,8 @@ void TMainWindow::LineStateChanged(TCallLine::State state, TCallLine::State befo
         trayIcon.SetIcon(TelefonWeiss);
         break;
     case TCallLine::State::None:
-        sLineHint = pLine->NoneHint();
-        trayIcon.SetIcon(sLineHint.isEmpty() ? TelefonWeiss : TelefonGetrennt);
+        trayIcon.SetIcon(TelefonWeiss);
+        ShowNoLine();
         break;
     }
     UpdateTrayHint();
@@ -336,7 +355,7 @@ void TMainWindow::ShowRedIcon() {
     cb::Trace("icon red");
 }
 void TMainWindow::ShowWhiteIcon() {
-    trayIcon.SetIcon(LineLost() ? TelefonGetrennt : TelefonWeiss);
+    trayIcon.SetIcon(LineLost() || NoLine() ? TelefonGetrennt : TelefonWeiss);
 }
 
 int TMainWindow::ShowCallerPopup(const tAnruf& anruf) {

@@ -87,6 +87,9 @@ private:
     void SettingsChanged();
     void LineStateChanged(TCallLine::State state, TCallLine::State before, const QString& detail);
     bool LineLost() const;
+    // The line has nothing to watch (none set up, none found) and says so.
+    bool NoLine() const;
+    void ShowNoLine();
     void WatchReceiver();
 
     std::string sCapiLibrary;

@@ -30,12 +30,17 @@ using cbtest::WriteWholeFile;
 
 namespace {
 
+const QString kNoLine = QStringLiteral("CallBeacon - keine Leitung eingerichtet");
+
 struct MainWindow : ::testing::Test {
     cbtest::TempDir dir;
     cbtest::ErrorBoxCapture boxes;
     std::string ini = dir.file("callbeacon.INI");
 
     void SetUp() override {
+        // A HOME without a CAPI configuration, whatever the developer's own holds.
+        home = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(dir.path().string()));
         ResetSettings();
         SetSettingsFilePathOverride(ini);
         WriteWholeFile(ini, "[Anruf]\nSekunden=1\n");
@@ -50,7 +55,11 @@ struct MainWindow : ::testing::Test {
         AddCallLogFields(log);
         ASSERT_TRUE(log.Create(kCallLogFile));
     }
-    void TearDown() override { SetSettingsFilePathOverride(""); }
+    void TearDown() override {
+        SetSettingsFilePathOverride("");
+        qputenv("HOME", home);
+    }
+    QByteArray home;
 
     // Closes the next modal dialog that opens (as a user clicking its close box would).
     static void CloseNextDialog(int* seen = nullptr) {
@@ -71,7 +80,8 @@ TEST_F(MainWindow, HintCountsCallsUntilTheTrayIsClicked) {
     EXPECT_FALSE(window.QuitRequested());
     EXPECT_TRUE(window.Timer().isActive());
     EXPECT_EQ(window.Timer().interval(), 1000);
-    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
+    // No CAPI and no router here: the tray says so instead of looking like a working monitor.
+    EXPECT_EQ(window.TrayIcon().Hint(), kNoLine);
     window.CountCall();
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 1 Anruf");
     window.CountCall();
@@ -79,7 +89,7 @@ TEST_F(MainWindow, HintCountsCallsUntilTheTrayIsClicked) {
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 2 Anrufe");
     EXPECT_TRUE(window.TrayIcon().Animate());
     window.TrayIconClick();
-    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
+    EXPECT_EQ(window.TrayIcon().Hint(), kNoLine);
     EXPECT_EQ(window.CallCount(), 0);
     EXPECT_FALSE(window.TrayIcon().Animate());
     EXPECT_TRUE(window.AllSeen());
@@ -112,7 +122,7 @@ TEST_F(MainWindow, ClosingTheCallHistoryAcknowledgesTheCalls) {
     window.MPunktAnruferClick();
     EXPECT_EQ(closed, 1);
     EXPECT_FALSE(window.TrayIcon().Animate());
-    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
+    EXPECT_EQ(window.TrayIcon().Hint(), kNoLine);
     // The other dialogs open and close too.
     CloseNextDialog(&closed);
     window.MPunktTelefonbuchClick();
@@ -191,5 +201,29 @@ TEST_F(MainWindow, FreshFolderGetsItsTablesAndLegacyNamesAreTakenOver) {
     EXPECT_TRUE(std::filesystem::exists(kPhoneBookFile));
     EXPECT_TRUE(std::filesystem::exists(kCallLogFile));
     EXPECT_FALSE(std::filesystem::exists("calls.dbf"));
+    window.FormDestroy();
+}
+
+// A network client without a line of its own looks like any monitor; a router line and the
+// network client chosen in the settings turn the "no line" hint into the normal one at once.
+TEST_F(MainWindow, NoLineHintGoesWithTheLineChosen) {
+    WriteWholeFile(ini, "[Anruf]\nSekunden=1\n[Leitung]\nArt=keine\n");
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    window.FormCreate();
+    EXPECT_EQ(window.Line()->Kind(), CallLineKind::None);
+    EXPECT_EQ(window.TrayIcon().Hint(), kNoLine);
+    bClient = true; // as the settings dialog's OK leaves it
+    AnnounceSettingsChanged();
+    window.ResetTray();
+    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon");
+    window.FormDestroy();
+}
+
+// A line named in the CAPI configuration without a CAPI library to reach it.
+TEST_F(MainWindow, ConfiguredIsdnLineWithoutCapiSaysItWasNotFound) {
+    WriteWholeFile(dir.file(".capi20rc"), "REMOTE fritzbox 127.0.0.1 1\n");
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    window.FormCreate();
+    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon - keine ISDN-Leitung gefunden");
     window.FormDestroy();
 }
