@@ -193,7 +193,8 @@ void TCallMonitor::SyncMailSlots(const char* slotName) {
         pVerifier.reset();
         if (!sKeyInUse.empty()) {
             pSigner = std::make_unique<TAnnouncementSigner>(sKeyInUse, slotName);
-            pVerifier = std::make_unique<TAnnouncementVerifier>(sKeyInUse, slotName);
+            pVerifier = std::make_unique<TAnnouncementVerifier>(sKeyInUse, slotName,
+                                                                SenderStateFilePath());
         }
     }
 }

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AtomicFile.h"
+
+#include "FileNames.h"
+#include "FileProperties.h"
+#include "ScratchFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cb {
+
+namespace {
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReplaceFileContent(const std::string& path, const std::string& content, bool ownerOnly) {
+    const std::string target = ReplacementTarget(path);
+    const FileProperties old = PropertiesOf(target);
+    // Refuse to replace what the user protected (the rename alone would not be stopped).
+    if (IsWriteProtected(old)) return false;
+    FileProperties wanted = old;
+    if (ownerOnly) wanted.iMode = (old.bExisted ? old.iMode & 0700 : 0) | 0600;
+    // 0600 for a first file with a secret; otherwise the umask decides, as for any new file.
+    const mode_t createMode = ownerOnly || old.bExisted ? 0600 : 0666;
+
+    std::string folder = FolderOf(target);
+    if (folder.empty()) folder = ".";
+    const std::string scratch = target + ".tmp" + std::to_string(getpid());
+    bool named = false;
+    int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode);
+    if (fd < 0) {
+        // A file system without nameless files (some network shares): a named scratch file
+        // that a forced end removes.
+        named = true;
+        NoteScratchFile(scratch);
+        unlink(scratch.c_str()); // left by an earlier process of this id
+        fd = open(scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                  createMode);
+        if (fd < 0) {
+            ForgetScratchFile(scratch);
+            return false;
+        }
+    }
+    bool ok = KeepProperties(fd, wanted);
+    ok = ok && WriteAll(fd, content);
+    ok = ok && fsync(fd) == 0;
+    if (ok && !named) {
+        // The nameless file gets its scratch name only now, just before the rename.
+        NoteScratchFile(scratch);
+        named = true;
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        unlink(scratch.c_str());
+        ok = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, scratch.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+    ok = close(fd) == 0 && ok;
+    ok = ok && std::rename(scratch.c_str(), target.c_str()) == 0;
+    if (!ok && named) unlink(scratch.c_str());
+    if (named) ForgetScratchFile(scratch);
+    return ok;
+}
+
+
+} // namespace cb
