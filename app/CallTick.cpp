@@ -193,8 +193,8 @@ void TCallMonitor::SyncMailSlots(const char* slotName) {
         pVerifier.reset();
         if (!sKeyInUse.empty()) {
             pSigner = std::make_unique<TAnnouncementSigner>(sKeyInUse, slotName);
-            pVerifier = std::make_unique<TAnnouncementVerifier>(sKeyInUse, slotName,
-                                                                SenderStateFilePath());
+            pVerifier =
+                std::make_unique<TAnnouncementVerifier>(sKeyInUse, slotName, SenderStateFilePath());
         }
     }
 }

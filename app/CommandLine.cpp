@@ -21,12 +21,16 @@ const QCommandLineOption kDaten(QStringLiteral("daten"),
 
 // Options QGuiApplication and QApplication take out of the arguments themselves; those
 // before the '/' take a value (as the next argument or after '=').
-const char* const kToolkitOptionsWithValue[] = {
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
-    "qwindowtitle", "title", "qwindowicon", "icon", "display", "name", "style", "stylesheet",
-    "session", "qmljsdebugger"};
-const char* const kToolkitFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync",
-                                     "testability"};
+const char* const kToolkitOptionsWithValue[] = {"platform",        "platformpluginpath",
+                                                "platformtheme",   "plugin",
+                                                "qwindowgeometry", "geometry",
+                                                "qwindowtitle",    "title",
+                                                "qwindowicon",     "icon",
+                                                "display",         "name",
+                                                "style",           "stylesheet",
+                                                "session",         "qmljsdebugger"};
+const char* const kToolkitFlags[] = {"reverse", "widgetcount", "nograb",
+                                     "dograb",  "sync",        "testability"};
 
 // The option's name without its one or two dashes and any "=value"; empty for no option.
 std::string OptionName(const std::string& argument) {

@@ -10,9 +10,9 @@
 struct TCommandLine {
     bool bHelp = false;
     bool bVersion = false;
-    QString sDataFolder; // empty: not named
+    QString sDataFolder;         // empty: not named
     std::string sDataFolderPath; // the same as the bytes given, for the file system
-    QString sError;      // German text for the user; empty when the arguments are sound
+    QString sError;              // German text for the user; empty when the arguments are sound
 };
 
 // Parses the arguments, program name first. Qt's own options must already be taken out

@@ -17,8 +17,7 @@ constexpr size_t kMaxNumberLength = 20;
 constexpr bool IsPlausibleNumberLength(std::string_view number) {
     if (number.size() > kMaxNumberLength) return false;
     const size_t firstNonZero = number.find_first_not_of('0');
-    const size_t significant = firstNonZero == std::string_view::npos
-                                   ? 0
-                                   : number.size() - firstNonZero;
+    const size_t significant =
+        firstNonZero == std::string_view::npos ? 0 : number.size() - firstNonZero;
     return significant <= kMaxNumberDigits;
 }

@@ -80,8 +80,8 @@ std::string ReasonText(AnnouncementVerdict verdict, int64_t offset) {
     case AnnouncementVerdict::WrongKey:
         return "Anruf mit einem anderen Kennwort gemeldet (oder gefälscht)";
     case AnnouncementVerdict::ClockOff:
-        return "die Uhr des Servers geht " + std::to_string(offset < 0 ? -offset : offset) +
-               " s " + (offset < 0 ? "nach" : "vor") + " (erlaubt sind " +
+        return "die Uhr des Servers geht " + std::to_string(offset < 0 ? -offset : offset) + " s " +
+               (offset < 0 ? "nach" : "vor") + " (erlaubt sind " +
                std::to_string(TAnnouncementVerifier::kFreshSeconds) + " s)";
     case AnnouncementVerdict::Replayed:
         return "dieselbe Meldung kam ein zweites Mal (wiederholt gesendet)";
@@ -203,7 +203,8 @@ void TAnnouncementVerifier::ReportRejection(AnnouncementVerdict verdict, uint32_
     LastRejectionStore() = TimeOfDay(now) + ": " + reason;
 
     const auto last = lastTraced.find(sender);
-    if (last != lastTraced.end() && now >= last->second && now - last->second < kTraceIntervalSeconds)
+    if (last != lastTraced.end() && now >= last->second &&
+        now - last->second < kTraceIntervalSeconds)
         return;
     if (now / 60 != iTraceMinute) {
         iTraceMinute = now / 60;
@@ -216,13 +217,12 @@ void TAnnouncementVerifier::ReportRejection(AnnouncementVerdict verdict, uint32_
     char id[16];
     std::snprintf(id, sizeof id, "%08x", sender);
     cb::Trace(std::string("announcement refused (sender ") + id + "): " + TraceReason(verdict) +
-              (verdict == AnnouncementVerdict::ClockOff
-                   ? " by " + std::to_string(offset) + " s"
-                   : std::string()));
+              (verdict == AnnouncementVerdict::ClockOff ? " by " + std::to_string(offset) + " s"
+                                                        : std::string()));
 }
 
-std::string TAnnouncementVerifier::FormatState(
-    const std::map<uint32_t, std::pair<uint32_t, int64_t>>& seen) {
+std::string
+TAnnouncementVerifier::FormatState(const std::map<uint32_t, std::pair<uint32_t, int64_t>>& seen) {
     std::string text = "CBK1-STATE\n";
     char line[64];
     for (const auto& [sender, entry] : seen) {
@@ -249,8 +249,8 @@ TAnnouncementVerifier::ParseState(const std::string& text) {
         if (id.size() != 8 || id.find_first_not_of("0123456789abcdef") != std::string::npos ||
             counter > UINT32_MAX)
             continue;
-        seen[static_cast<uint32_t>(std::stoul(id, nullptr, 16))] = {
-            static_cast<uint32_t>(counter), static_cast<int64_t>(taken)};
+        seen[static_cast<uint32_t>(std::stoul(id, nullptr, 16))] = {static_cast<uint32_t>(counter),
+                                                                    static_cast<int64_t>(taken)};
     }
     return seen;
 }

@@ -73,8 +73,7 @@ private:
     AnnouncementVerdict Judge(const char* message, size_t len, int64_t now, uint32_t& sender,
                               int64_t& offset);
     void Remember(uint32_t sender, uint32_t counter, int64_t now);
-    void ReportRejection(AnnouncementVerdict verdict, uint32_t sender, int64_t offset,
-                         int64_t now);
+    void ReportRejection(AnnouncementVerdict verdict, uint32_t sender, int64_t offset, int64_t now);
 
     std::string sKey;
     std::string sSlotName;

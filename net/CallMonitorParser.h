@@ -24,9 +24,9 @@ struct CallMonitorEvent {
 };
 
 enum class CallMonitorLine {
-    Event,     // `out` holds the event
-    Ignored,   // well-formed but of no interest (CALL, an empty line)
-    Malformed, // missing fields, bad id, not a telephone number, unknown event
+    Event,          // `out` holds the event
+    Ignored,        // well-formed but of no interest (CALL, an empty line)
+    Malformed,      // missing fields, bad id, not a telephone number, unknown event
     OverlongNumber, // a RING whose number is longer than a telephone number can be
 };
 

@@ -49,8 +49,8 @@ bool ReplaceFileContent(const std::string& path, const std::string& content, boo
         named = true;
         NoteScratchFile(scratch);
         unlink(scratch.c_str()); // left by an earlier process of this id
-        fd = open(scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                  createMode);
+        fd =
+            open(scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode);
         if (fd < 0) {
             ForgetScratchFile(scratch);
             return false;
@@ -73,6 +73,5 @@ bool ReplaceFileContent(const std::string& path, const std::string& content, boo
     if (named) ForgetScratchFile(scratch);
     return ok;
 }
-
 
 } // namespace cb

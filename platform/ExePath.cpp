@@ -19,7 +19,8 @@ std::string ReadExecutablePath() {
 
 std::string WithoutDeletedMark(const std::string& path) {
     static const std::string kMark = " (deleted)";
-    if (path.size() <= kMark.size() || path.compare(path.size() - kMark.size(), kMark.size(), kMark))
+    if (path.size() <= kMark.size() ||
+        path.compare(path.size() - kMark.size(), kMark.size(), kMark))
         return path;
     // A program whose name really ends so still exists under it.
     if (access(path.c_str(), F_OK) == 0) return path;

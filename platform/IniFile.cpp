@@ -86,7 +86,6 @@ bool ReadFile(const std::string& path, std::string& content) {
     return true;
 }
 
-
 std::vector<IniEntry>& SecretKeys() {
     static std::vector<IniEntry> keys;
     return keys;
@@ -135,8 +134,7 @@ bool HoldsSecret(const std::vector<std::string>& lines) {
             section = name;
         } else if (KeyOf(line, k, v) && !v.empty()) {
             for (const IniEntry& secret : SecretKeys())
-                if (EqualNoCase(section, secret.section) && EqualNoCase(k, secret.key))
-                    return true;
+                if (EqualNoCase(section, secret.section) && EqualNoCase(k, secret.key)) return true;
         }
     }
     return false;

@@ -129,16 +129,15 @@ TEST(CapiMessages, NumbersLongerThanARealOneAreRefused) {
                                       NumberStruct({0x21, 0x83}, std::string(15, '7'))),
                        ind));
     EXPECT_EQ(std::string(ind.szCalling), "0" + std::string(15, '7'));
-    for (const std::string& digits :
-         {std::string(16, '7'), std::string(39, '7'), std::string(60, '7'), std::string(253, '5')}) {
-        EXPECT_FALSE(Decode(ConnectIndWith(NumberStruct({0x81}, "4711"),
-                                           NumberStruct({0x21, 0x83}, digits)),
-                            ind))
+    for (const std::string& digits : {std::string(16, '7'), std::string(39, '7'),
+                                      std::string(60, '7'), std::string(253, '5')}) {
+        EXPECT_FALSE(Decode(
+            ConnectIndWith(NumberStruct({0x81}, "4711"), NumberStruct({0x21, 0x83}, digits)), ind))
             << digits;
         EXPECT_STREQ(ind.szCalling, "0");
-        EXPECT_FALSE(Decode(ConnectIndWith(NumberStruct({0x81}, digits),
-                                           NumberStruct({0x21, 0x83}, "301234567")),
-                            ind))
+        EXPECT_FALSE(Decode(
+            ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x21, 0x83}, "301234567")),
+            ind))
             << digits;
         if (digits.size() < 253) // with a "0" in front it still fits the structure
             EXPECT_FALSE(Decode(ConnectIndWith(NumberStruct({0x81}, "4711"),

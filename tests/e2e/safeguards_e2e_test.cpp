@@ -45,8 +45,8 @@ public:
         env.push_back("QT_QPA_PLATFORM=offscreen");
         env.push_back("CALLBEACON_TRACE=" + (dir / "trace.txt").string());
         args.insert(args.begin(), (dir / "callbeacon").string());
-        app = std::make_unique<ChildProcess>(args, env, dir.string(),
-                                             (dir / "stdout.txt").string());
+        app =
+            std::make_unique<ChildProcess>(args, env, dir.string(), (dir / "stdout.txt").string());
     }
     bool WaitUntilUp() {
         return WaitUntil([&] { return Count("hint CallBeacon") > iHintsBefore; }, 15000);
@@ -127,9 +127,9 @@ TEST_F(Safeguards, ACapturedAnnouncementIsNotShownAgainAfterTheClientRestarts) {
     SendBlock(mailPort, captured);
     // The next genuine one is shown: the client listens, it only refused the copy.
     const auto later = static_cast<int64_t>(std::time(nullptr));
-    SendBlock(mailPort, server.Sign(FormatCallMessage(101, static_cast<int32_t>(later),
-                                                      "0891234", "4711"),
-                                    later));
+    SendBlock(
+        mailPort,
+        server.Sign(FormatCallMessage(101, static_cast<int32_t>(later), "0891234", "4711"), later));
     ASSERT_TRUE(WaitUntil([&] { return client.Count("popup 0891234") == 1; }, 10000))
         << client.Trace();
     EXPECT_EQ(client.Count("popup Meier"), 1) << client.Trace();
@@ -241,9 +241,9 @@ TEST_F(Safeguards, OverlongNumbersAreRefusedOnBothKindsOfLine) {
     EXPECT_EQ(isdn.Stop(), 0);
 
     const int monitorPort = cbtest::FreePort();
-    ChildProcess router({kBuild + "/callbeacon-line", "--call-monitor", "--port",
-                         std::to_string(monitorPort)},
-                        {}, temp.path().string());
+    ChildProcess router(
+        {kBuild + "/callbeacon-line", "--call-monitor", "--port", std::to_string(monitorPort)}, {},
+        temp.path().string());
     ASSERT_TRUE(router.WaitForLine("listening", 5000));
     Workstation ip(temp.path() / "ip");
     ip.Start("[Anruf]\nSekunden=1\n[Leitung]\nArt=Anrufmonitor\nAdresse=127.0.0.1\nPort=" +
@@ -272,7 +272,8 @@ TEST_F(Safeguards, CommandLineWithoutADisplayAndAFolderNamedInLatin1) {
         << ReadWholeFile(temp.file("bogus.err"));
 
     Workstation station(temp.path() / "station");
-    const fs::path latin1 = temp.path() / "Gr\xfc\xdf" "e";
+    const fs::path latin1 = temp.path() / "Gr\xfc\xdf"
+                                          "e";
     fs::create_directories(latin1);
     for (const char* table : {"Adressen.dbf", "Anrufe.dbf", "Avon.dbf"})
         fs::copy_file(station.dir / table, latin1 / table);

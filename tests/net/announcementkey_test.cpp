@@ -8,9 +8,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using cbtest::ReadWholeFile;
 

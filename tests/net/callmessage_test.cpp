@@ -82,9 +82,9 @@ TEST(CallMessage, FieldsLongerThanTheirTextsDropTheMessage) {
     EXPECT_EQ(std::string(msg.szCalling), longest);
     EXPECT_EQ(std::string(msg.szCalled), longest);
     EXPECT_TRUE(Parse("1,1,00" + std::string(15, '4') + ",4711", msg));
-    for (const std::string& overlong : {std::string(16, '4'), "0" + std::string(20, '0'),
-                                        "00" + std::string(16, '4'), std::string(39, '1'),
-                                        std::string(40, '1')}) {
+    for (const std::string& overlong :
+         {std::string(16, '4'), "0" + std::string(20, '0'), "00" + std::string(16, '4'),
+          std::string(39, '1'), std::string(40, '1')}) {
         EXPECT_FALSE(Parse("1,1," + overlong + ",1", msg)) << overlong;
         EXPECT_FALSE(Parse("1,1,1," + overlong, msg)) << overlong;
     }

@@ -56,18 +56,18 @@ TEST(CallMonitorParser, LinesAsTheRouterWritesThem) {
 
 TEST(CallMonitorParser, HostileLinesAreMalformed) {
     const std::vector<std::string> bad = {
-        "08.12.26 14:03:11;RING;0;0301234567",         // called number missing
-        "08.12.26 14:03:11;RING",                      // no id
-        ";RING;0;0301234567;4711;",                    // no time stamp
-        "08.12.26 14:03:11;RING;-1;0301234567;4711;",  // id not a number
-        "08.12.26 14:03:11;RING;4294967296;030;4711;", // id too long
-        "08.12.26 14:03:11;RING;0;030 1234;4711;",     // blank in a number
-        "08.12.26 14:03:11;RING;0;030,1234;4711;",     // comma would shift announcements
-        "08.12.26 14:03:11;RING;0;+;4711;",            // a lone +
-        "08.12.26 14:03:11;CONNECT;0",                                 // extension missing
-        "08.12.26 14:03:11;DISCONNECT;0",                              // duration missing
-        "08.12.26 14:03:11;ring;0;030;4711;",                          // unknown event
-        std::string("08.12.26 14:03:11;RING;0;030\0;4711;", 34),       // binary
+        "08.12.26 14:03:11;RING;0;0301234567",                   // called number missing
+        "08.12.26 14:03:11;RING",                                // no id
+        ";RING;0;0301234567;4711;",                              // no time stamp
+        "08.12.26 14:03:11;RING;-1;0301234567;4711;",            // id not a number
+        "08.12.26 14:03:11;RING;4294967296;030;4711;",           // id too long
+        "08.12.26 14:03:11;RING;0;030 1234;4711;",               // blank in a number
+        "08.12.26 14:03:11;RING;0;030,1234;4711;",               // comma would shift announcements
+        "08.12.26 14:03:11;RING;0;+;4711;",                      // a lone +
+        "08.12.26 14:03:11;CONNECT;0",                           // extension missing
+        "08.12.26 14:03:11;DISCONNECT;0",                        // duration missing
+        "08.12.26 14:03:11;ring;0;030;4711;",                    // unknown event
+        std::string("08.12.26 14:03:11;RING;0;030\0;4711;", 34), // binary
         "08.12.26 14:03:11;RING;0;030\x1b[2J;4711;",
         "08.12.26 14:03:11;RING;0;030;4711;" + std::string(1000, 'x'), // over 1 KiB
     };

@@ -237,7 +237,6 @@ TEST(ExePath, ReplacesTheExtensionWithIni) {
     EXPECT_EQ(cb::ReplaceExtensionWithIni("/home/u/.hidden"), "/home/u/.hidden.INI");
     EXPECT_FALSE(cb::ExecutablePath().empty());
     // A program file replaced while running: the settings stay beside the path it had.
-    EXPECT_EQ(cb::WithoutDeletedMark("/work/build/callbeacon (deleted)"),
-              "/work/build/callbeacon");
+    EXPECT_EQ(cb::WithoutDeletedMark("/work/build/callbeacon (deleted)"), "/work/build/callbeacon");
     EXPECT_EQ(cb::WithoutDeletedMark("/work/build/callbeacon"), "/work/build/callbeacon");
 }
