@@ -162,9 +162,12 @@ AnnouncementVerdict TAnnouncementVerifier::Judge(const char* message, size_t len
 
     const auto counter = static_cast<uint32_t>(GetBig(trailer + 8, 4));
     const auto sent = static_cast<int64_t>(GetBig(trailer + 12, 8));
-    offset = sent - now;
-    if (sent < now - kFreshSeconds || sent > now + kFreshSeconds)
+    if (sent < now - kFreshSeconds || sent > now + kFreshSeconds) {
+        // How far off, for the reason; a time beyond any clock is shown as a century.
+        constexpr int64_t kCentury = int64_t{100} * 365 * 24 * 3600;
+        offset = sent < now - kCentury ? -kCentury : sent > now + kCentury ? kCentury : sent - now;
         return AnnouncementVerdict::ClockOff;
+    }
     const auto known = lastSeen.find(sender);
     if (known != lastSeen.end() && counter <= known->second.first)
         return AnnouncementVerdict::Replayed;

@@ -26,6 +26,11 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
+// Permissions first, while the file is empty; then the content, on the disk before the rename.
+bool Fill(int fd, const FileProperties& wanted, const std::string& content) {
+    return KeepProperties(fd, wanted) && WriteAll(fd, content) && fsync(fd) == 0;
+}
+
 } // namespace
 
 bool ReplaceFileContent(const std::string& path, const std::string& content, bool ownerOnly) {
@@ -41,36 +46,43 @@ bool ReplaceFileContent(const std::string& path, const std::string& content, boo
     std::string folder = FolderOf(target);
     if (folder.empty()) folder = ".";
     const std::string scratch = target + ".tmp" + std::to_string(getpid());
-    bool named = false;
-    int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode);
-    if (fd < 0) {
-        // A file system without nameless files (some network shares): a named scratch file
-        // that a forced end removes.
-        named = true;
-        NoteScratchFile(scratch);
-        unlink(scratch.c_str()); // left by an earlier process of this id
-        fd =
-            open(scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode);
-        if (fd < 0) {
-            ForgetScratchFile(scratch);
-            return false;
+
+    // Nameless while it is written: an end at any moment leaves nothing behind.
+    if (const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode);
+        fd >= 0) {
+        const bool filled = Fill(fd, wanted, content);
+        bool linked = false;
+        if (filled) {
+            // Named only now, just before the rename.
+            NoteScratchFile(scratch);
+            unlink(scratch.c_str()); // left by an earlier process of this id
+            const std::string self = "/proc/self/fd/" + std::to_string(fd);
+            linked =
+                linkat(AT_FDCWD, self.c_str(), AT_FDCWD, scratch.c_str(), AT_SYMLINK_FOLLOW) == 0;
         }
+        const bool closed = close(fd) == 0;
+        if (linked) {
+            const bool ok = closed && std::rename(scratch.c_str(), target.c_str()) == 0;
+            if (!ok) unlink(scratch.c_str());
+            ForgetScratchFile(scratch);
+            return ok;
+        }
+        ForgetScratchFile(scratch);
+        if (!filled) return false; // the disk is full or failing: a name would not help
+        // No /proc to give it a name: once more with a named scratch file.
     }
-    bool ok = KeepProperties(fd, wanted);
-    ok = ok && WriteAll(fd, content);
-    ok = ok && fsync(fd) == 0;
-    if (ok && !named) {
-        // The nameless file gets its scratch name only now, just before the rename.
-        NoteScratchFile(scratch);
-        named = true;
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        unlink(scratch.c_str());
-        ok = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, scratch.c_str(), AT_SYMLINK_FOLLOW) == 0;
-    }
-    ok = close(fd) == 0 && ok;
+
+    // A file system without nameless files (some network shares): a named scratch file that a
+    // forced end removes.
+    NoteScratchFile(scratch);
+    unlink(scratch.c_str());
+    const int fd =
+        open(scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, createMode);
+    bool ok = fd >= 0 && Fill(fd, wanted, content);
+    if (fd >= 0) ok = close(fd) == 0 && ok;
     ok = ok && std::rename(scratch.c_str(), target.c_str()) == 0;
-    if (!ok && named) unlink(scratch.c_str());
-    if (named) ForgetScratchFile(scratch);
+    if (!ok && fd >= 0) unlink(scratch.c_str());
+    ForgetScratchFile(scratch);
     return ok;
 }
 

@@ -139,11 +139,12 @@ TEST(CapiMessages, NumbersLongerThanARealOneAreRefused) {
             ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x21, 0x83}, "301234567")),
             ind))
             << digits;
-        if (digits.size() < 253) // with a "0" in front it still fits the structure
+        if (digits.size() < 253) { // with a "0" in front it still fits the structure
             EXPECT_FALSE(Decode(ConnectIndWith(NumberStruct({0x81}, "4711"),
                                                NumberStruct({0x01, 0x83}, "0" + digits)),
                                 ind))
                 << digits;
+        }
     }
 }
 
