@@ -60,10 +60,14 @@ chmod -R a-w "$root"
 
 step "hardening of the installed program"
 exe=$root/usr/bin/callbeacon
-readelf -d "$exe" | grep -q 'BIND_NOW' || fail "not linked with -z now"
-readelf -lW "$exe" | grep -q 'GNU_RELRO' || fail "no read-only relocations (-z relro)"
-readelf -sW --dyn-syms "$exe" | grep -q '__stack_chk_fail' || fail "no stack protector"
-readelf -sW --dyn-syms "$exe" | grep -q '_chk@' || fail "no checked calls (_FORTIFY_SOURCE)"
+# Read whole first: grep -q ending early would break readelf's pipe under pipefail.
+dynamic=$(readelf -d "$exe")
+segments=$(readelf -lW "$exe")
+symbols=$(readelf -sW --dyn-syms "$exe")
+grep -q 'BIND_NOW' <<<"$dynamic" || fail "not linked with -z now"
+grep -q 'GNU_RELRO' <<<"$segments" || fail "no read-only relocations (-z relro)"
+grep -q '__stack_chk_fail' <<<"$symbols" || fail "no stack protector"
+grep -q '_chk@' <<<"$symbols" || fail "no checked calls (_FORTIFY_SOURCE)"
 
 step "--version and --help without a display"
 exe=$root/usr/bin/callbeacon
