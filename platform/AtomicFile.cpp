@@ -6,7 +6,9 @@
 #include "ScratchFiles.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +33,25 @@ bool Fill(int fd, const FileProperties& wanted, const std::string& content) {
     return KeepProperties(fd, wanted) && WriteAll(fd, content) && fsync(fd) == 0;
 }
 
+// A scratch file of a process that was killed on a file system without nameless files (a
+// SIGKILL gives no chance to remove it): removed by the next write, as it may hold a key.
+void RemoveStaleScratchFiles(const std::string& folder, const std::string& target) {
+    const std::string prefix = target.substr(target.find_last_of('/') + 1) + ".tmp";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string digits = name.substr(prefix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(digits));
+        if (pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH)
+            unlinkat(dirfd(dir), name.c_str(), 0);
+    }
+    closedir(dir);
+}
+
 } // namespace
 
 bool ReplaceFileContent(const std::string& path, const std::string& content, bool ownerOnly) {
@@ -46,6 +67,7 @@ bool ReplaceFileContent(const std::string& path, const std::string& content, boo
     std::string folder = FolderOf(target);
     if (folder.empty()) folder = ".";
     const std::string scratch = target + ".tmp" + std::to_string(getpid());
+    RemoveStaleScratchFiles(folder, target);
 
     // Nameless while it is written: an end at any moment leaves nothing behind.
     if (const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode);

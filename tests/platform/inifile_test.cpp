@@ -228,6 +228,16 @@ TEST(IniFile, AnEndInTheMiddleOfAWriteLeavesTheOldFileAndNoScratch) {
         const std::string now = ReadWholeFile("big.ini");
         EXPECT_TRUE(now == big || now == big + "\n[Anruf]\nRunde=1\n") << now.size();
     }
+    // Where the file system had no nameless files, a killed writer left a named one: the
+    // next write removes it; a living writer's stays.
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    WriteWholeFile("big.ini.tmp" + std::to_string(dead), "Kennwort=geheim\n");
+    WriteWholeFile("big.ini.tmp1", "init's own\n");
+    CIniFile(dir.file("big.ini")).WriteInteger("Anruf", "Runde", 2);
+    EXPECT_FALSE(std::filesystem::exists("big.ini.tmp" + std::to_string(dead)));
+    EXPECT_TRUE(std::filesystem::exists("big.ini.tmp1"));
 }
 
 TEST(ExePath, ReplacesTheExtensionWithIni) {
