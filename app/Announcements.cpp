@@ -87,7 +87,8 @@ void TAnnouncementReceiver::SettingsChanged() {
         sKeyInUse = sKennwort;
         pVerifier.reset();
         if (!sKeyInUse.empty())
-            pVerifier = std::make_unique<TAnnouncementVerifier>(sKeyInUse, sSlotName);
+            pVerifier =
+                std::make_unique<TAnnouncementVerifier>(sKeyInUse, sSlotName, SenderStateFilePath());
     }
 }
 

@@ -6,6 +6,9 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const QCommandLineOption kHelp({QStringLiteral("h"), QStringLiteral("help")},
@@ -16,7 +19,53 @@ const QCommandLineOption kDaten(QStringLiteral("daten"),
                                 QStringLiteral("Nimmt die Tabellen aus ORDNER (muss bestehen)."),
                                 QStringLiteral("ORDNER"));
 
+// Options QGuiApplication and QApplication take out of the arguments themselves; those
+// before the '/' take a value (as the next argument or after '=').
+const char* const kToolkitOptionsWithValue[] = {"platform",        "platformpluginpath",
+                                                "platformtheme",   "plugin",
+                                                "qwindowgeometry", "geometry",
+                                                "qwindowtitle",    "title",
+                                                "qwindowicon",     "icon",
+                                                "display",         "name",
+                                                "style",           "stylesheet",
+                                                "session",         "qmljsdebugger"};
+const char* const kToolkitFlags[] = {"reverse", "widgetcount", "nograb",
+                                     "dograb",  "sync",        "testability"};
+
+// The option's name without its one or two dashes and any "=value"; empty for no option.
+std::string OptionName(const std::string& argument) {
+    if (argument.size() < 2 || argument[0] != '-') return std::string();
+    std::string name = argument.substr(argument[1] == '-' ? 2 : 1);
+    return name.substr(0, name.find('='));
+}
+
 } // namespace
+
+TCommandLine ParseProgramArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    std::string dataFolderBytes;
+    for (int i = 0; i < argc; ++i) {
+        const std::string argument = argv[i] ? argv[i] : "";
+        const std::string name = i > 0 ? OptionName(argument) : std::string();
+        const bool hasValue = argument.find('=') != std::string::npos;
+        if (std::find(std::begin(kToolkitFlags), std::end(kToolkitFlags), name) !=
+            std::end(kToolkitFlags))
+            continue;
+        if (std::find(std::begin(kToolkitOptionsWithValue), std::end(kToolkitOptionsWithValue),
+                      name) != std::end(kToolkitOptionsWithValue)) {
+            if (!hasValue) ++i;
+            continue;
+        }
+        if (argument == "--daten" && i + 1 < argc)
+            dataFolderBytes = argv[i + 1];
+        else if (argument.rfind("--daten=", 0) == 0)
+            dataFolderBytes = argument.substr(8);
+        arguments << QString::fromLocal8Bit(argument.c_str());
+    }
+    TCommandLine result = ParseCommandLine(arguments);
+    if (!result.sDataFolder.isEmpty()) result.sDataFolderPath = dataFolderBytes;
+    return result;
+}
 
 TCommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -44,6 +93,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
             result.sError = QStringLiteral("Nach --daten fehlt der Ordner.");
         else
             result.sDataFolder = values.first();
+        result.sDataFolderPath = result.sDataFolder.toLocal8Bit().toStdString();
     }
     return result;
 }

@@ -4,17 +4,26 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 // The program's options: --help, --version, --daten ORDNER.
 struct TCommandLine {
     bool bHelp = false;
     bool bVersion = false;
-    QString sDataFolder; // empty: not named
-    QString sError;      // German text for the user; empty when the arguments are sound
+    QString sDataFolder;         // empty: not named
+    std::string sDataFolderPath; // the same as the bytes given, for the file system
+    QString sError;              // German text for the user; empty when the arguments are sound
 };
 
 // Parses the arguments, program name first. Qt's own options must already be taken out
 // (QApplication does that), except where only --help and --version are looked for.
 TCommandLine ParseCommandLine(const QStringList& arguments);
+
+// Parses the program's own arguments as main() gets them, before the toolkit is started (so
+// that a wrong option is answered without a display). The toolkit's own options (-platform,
+// -style, -display ...) are left to it. The folder after --daten is kept byte for byte: a
+// name in another encoding than the locale's still names the folder.
+TCommandLine ParseProgramArguments(int argc, char* argv[]);
 
 // The text --help prints: options and where each file lives.
 QString CommandLineHelp();

@@ -40,6 +40,7 @@ public:
 };
 
 constexpr int kAlreadyRunningBoxMs = 5000;
+constexpr int kShutdownDeadlineMs = 4000;
 
 // After a termination signal nobody is there to click a box: errors go to the trace and to
 // standard error instead.
@@ -58,25 +59,23 @@ void ReportStartFailure(const std::string& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // --help and --version answer before Qt looks for a display.
-    {
-        QStringList arguments;
-        for (int i = 0; i < argc; ++i)
-            arguments << QString::fromLocal8Bit(argv[i]);
-        const TCommandLine early = ParseCommandLine(arguments);
-        if (early.bHelp || early.bVersion) {
-            const QString text = early.bHelp ? CommandLineHelp() : CommandLineVersion() + '\n';
-            std::fputs(text.toLocal8Bit().constData(), stdout);
-            return 0;
-        }
+    // Where the program and its settings are is fixed now, before a rebuild or an update can
+    // replace the program file.
+    const std::string exePath = cb::ExecutablePath();
+    // The command line is answered before Qt looks for a display: --help, --version and a
+    // wrong option work on a console without one.
+    const TCommandLine commandLine = ParseProgramArguments(argc, argv);
+    if (commandLine.bHelp || commandLine.bVersion) {
+        const QString text = commandLine.bHelp ? CommandLineHelp() : CommandLineVersion() + '\n';
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
     }
-    TApplication app(argc, argv);
-    const TCommandLine commandLine = ParseCommandLine(QCoreApplication::arguments());
     if (!commandLine.sError.isEmpty()) {
         std::fprintf(stderr, "callbeacon: %s\nMehr mit: callbeacon --help\n",
                      commandLine.sError.toLocal8Bit().constData());
         return 2;
     }
+    TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     app.setApplicationName(QStringLiteral("CallBeacon"));
     Q_INIT_RESOURCE(help);
@@ -87,19 +86,19 @@ int main(int argc, char* argv[]) {
     // start-up or shutdown waits in a box or dialog closes what is open, and the loop is skipped.
     static bool bLoopRunning = false;
     static bool bEndRequested = false;
+    cb::PrepareExitDeadline(kShutdownDeadlineMs);
     cb::CallOnTermSignals([] {
         bEndRequested = true;
         cb::SetErrorBoxHandler(&ReportWithoutBox);
-        cb::EndProcessWithin(4000);
+        cb::EndProcessWithin(kShutdownDeadlineMs);
         if (bLoopRunning)
             QCoreApplication::quit();
         else
             QApplication::closeAllWindows();
     });
 
-    const std::string exePath = cb::ExecutablePath();
     std::string dataFolder, failure;
-    if (!EnterDataFolder(commandLine.sDataFolder.toStdString(), exePath, dataFolder, failure)) {
+    if (!EnterDataFolder(commandLine.sDataFolderPath, exePath, dataFolder, failure)) {
         ReportStartFailure(failure);
         return 1;
     }
@@ -108,8 +107,13 @@ int main(int argc, char* argv[]) {
         std::filesystem::path(SettingsFilePath()).parent_path().string();
     cb::EnsureFolder(settingsFolder);
     // Autostart and a start from the menu must not make two monitors on one line.
-    cb::CInstanceLock instanceLock(settingsFolder, SettingsFilePath());
-    if (instanceLock.TryLock() == cb::CInstanceLock::Result::HeldByAnother) {
+    cb::CInstanceLock instanceLock(SettingsFilePath());
+    const cb::CInstanceLock::Result locked = instanceLock.TryLock();
+    if (locked == cb::CInstanceLock::Result::Unavailable) {
+        ReportStartFailure(instanceLock.FailureText());
+        return 1;
+    }
+    if (locked == cb::CInstanceLock::Result::HeldByAnother) {
         const QString text = QStringLiteral("CallBeacon läuft bereits.");
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         cb::Trace("box " + text.toStdString());

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CapiMessages.h"
 
+#include "core/PhoneNumber.h"
+#include "platform/Trace.h"
+
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -57,6 +61,21 @@ void CopyDigits(char* dst, const uint8_t* src, size_t count, size_t room) {
 constexpr size_t kCalledOffset = 14; // behind header, PLCI and CIP Value
 constexpr uint8_t kTypeInternational = 1;
 
+// A number longer than any real one: the call is not taken (a cut number would be logged and
+// shown as somebody else's), and the trace says why.
+bool Refuse(ConnectInd& out, const char* which, const std::string& number) {
+    cb::Trace(std::string("refused CONNECT_IND: ") + which +
+              " number longer than a telephone number can be: " + number);
+    std::strcpy(out.szCalled, "0");
+    std::strcpy(out.szCalling, "0");
+    return false;
+}
+
+bool TakesNumbers(ConnectInd& out) {
+    if (!IsPlausibleNumberLength(out.szCalling)) return Refuse(out, "calling", out.szCalling);
+    return true;
+}
+
 } // namespace
 
 std::array<uint8_t, kListenReqLength> BuildListenReq(uint32_t dwApplId) {
@@ -106,14 +125,15 @@ bool DecodeConnectInd(const uint8_t* msg, size_t available, ConnectInd& out) {
         CopyDigits(out.szCalled, msg + kCalledOffset + 2, calledThere - 1, 39);
     else
         out.szCalled[0] = '\0';
+    if (!IsPlausibleNumberLength(out.szCalled)) return Refuse(out, "called", out.szCalled);
 
     // Calling party number follows directly: length byte, octets 3 and 3a, digits. A declared
     // called length reaching past the end leaves no calling number.
     const size_t callingOffset = kCalledOffset + 1 + calledLen;
-    if (callingOffset >= limit) return true;
+    if (callingOffset >= limit) return TakesNumbers(out);
     const size_t callingLen = msg[callingOffset];
     const size_t callingThere = std::min(callingLen, limit - callingOffset - 1);
-    if (callingThere <= 2) return true;
+    if (callingThere <= 2) return TakesNumbers(out);
     const uint8_t* digits = msg + callingOffset + 3;
     const size_t count = callingThere - 2;
     // Octet 3 bits 7-5: type of number. An international number comes without its access
@@ -126,7 +146,7 @@ bool DecodeConnectInd(const uint8_t* msg, size_t available, ConnectInd& out) {
         CopyDigits(out.szCalling + 2, digits, count, 37); // behind "00"
     } else
         CopyDigits(out.szCalling + 1, digits, count, 38); // behind the "0" already there
-    return true;
+    return TakesNumbers(out);
 }
 
 bool DecodeDisconnectInd(const uint8_t* msg, size_t available, uint32_t& plci, uint16_t& reason) {

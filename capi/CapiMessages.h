@@ -40,7 +40,9 @@ struct ConnectInd {
 // library pass CapiBase::kReceiveBufferSize. Never reads beyond the smaller of `available` and
 // the message's own total length. A number structure whose length byte points past the end
 // is cut to the bytes that are there. False (and `out` holding PLCI 0 and both texts "0")
-// when the message is not a CONNECT_IND or ends before the Called party number's length byte.
+// when the message is not a CONNECT_IND or ends before the Called party number's length byte,
+// and also when a number is longer than a telephone number can be (IsPlausibleNumberLength);
+// that refusal is written to the trace.
 bool DecodeConnectInd(const uint8_t* msg, size_t available, ConnectInd& out);
 
 // False when the message is not a DISCONNECT_IND or ends before the Reason.

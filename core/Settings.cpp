@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <utility>
 #include <variant>
@@ -83,7 +84,15 @@ void SetNumber(char (&buffer)[25], const std::string& text) {
 
 std::string SettingsFilePath() {
     if (!PathOverride().empty()) return PathOverride();
-    return cb::ChooseSettingsFile(cb::ExecutablePath());
+    // Chosen once: whether the program's folder is writable must not change where the
+    // settings of one run go, nor must a program file replaced while it runs.
+    static const std::string path = cb::ChooseSettingsFile(cb::ExecutablePath());
+    return path;
+}
+
+std::string SenderStateFilePath() {
+    // Named after the settings file: portable copies side by side keep theirs apart.
+    return std::filesystem::path(SettingsFilePath()).replace_extension(".state").string();
 }
 
 void SetSettingsFilePathOverride(const std::string& path) {
@@ -96,6 +105,12 @@ void ResetSettings() {
 }
 
 void LoadSettings() {
+    // The shared key must not be readable by other users of the machine.
+    static const bool bSecretMarked = [] {
+        cb::CIniFile::MarkSecretKey("Netzwerk", "Kennwort");
+        return true;
+    }();
+    (void)bSecretMarked;
     const cb::CIniFile ini(SettingsFilePath());
     const TSettings defaults;
     for (const Key& key : KeyTable()) {
@@ -127,28 +142,27 @@ void LoadSettings() {
 
 void SaveSettings() {
     if (!bSettingsLoaded) return;
-    cb::CIniFile ini(SettingsFilePath());
+    std::vector<cb::IniEntry> entries;
     for (const Key& key : KeyTable()) {
-        std::visit(
+        const std::string value = std::visit(
             Overloaded{
-                [&](int32_t TSettings::*f) {
-                    ini.WriteInteger(key.section, key.name, g_settings.*f);
+                [](int32_t TSettings::*f) { return std::to_string(g_settings.*f); },
+                [](bool TSettings::*f) { return std::string(g_settings.*f ? "1" : "0"); },
+                [](std::string TSettings::*f) { return g_settings.*f; },
+                [](FlagElement e) {
+                    return std::string((g_settings.*e.array)[e.index] ? "1" : "0");
                 },
-                [&](bool TSettings::*f) { ini.WriteBool(key.section, key.name, g_settings.*f); },
-                [&](std::string TSettings::*f) {
-                    ini.WriteString(key.section, key.name, g_settings.*f);
-                },
-                [&](FlagElement e) {
-                    ini.WriteBool(key.section, key.name, (g_settings.*e.array)[e.index]);
-                },
-                [&](NumberElement e) {
+                [](NumberElement e) {
                     const char* number = (g_settings.*e.array)[e.index];
-                    ini.WriteString(key.section, key.name,
-                                    std::string(number, strnlen(number, 25)));
+                    return std::string(number, strnlen(number, 25));
                 },
             },
             key.field);
+        entries.push_back({key.section, key.name, value});
     }
+    // One replacement for all keys: a shutdown cut short by its deadline leaves the old file
+    // or the new one, never a file with only the first keys new.
+    cb::CIniFile(SettingsFilePath()).WriteEntries(entries);
 }
 
 bool UseRouterCallMonitor() {

@@ -59,8 +59,9 @@ extern bool bSettingsLoaded; // set by LoadSettings; SaveSettings writes only wh
 
 // Reads every key (missing or unparsable values give the defaults).
 void LoadSettings();
-// Writes every key in order when the settings were loaded. Throws cb::IniWriteError when the
-// file cannot be written; keys after the failing one are not written.
+// Writes every key when the settings were loaded, all in one replacement of the file (the
+// file is readable by its owner only while it holds a key). Throws cb::IniWriteError when
+// the file cannot be written, leaving it as it was.
 void SaveSettings();
 // The settings in memory were changed (the settings dialog's OK): announced once, and every
 // part that watches takes up what concerns it. WatchSettings returns an id for UnwatchSettings.
@@ -76,5 +77,8 @@ void ResetSettings();
 // folder is writable and the program is not installed, else the user's configuration folder
 // (cb::ChooseSettingsFile).
 std::string SettingsFilePath();
+// Beside the settings file: what a keyed client last took from each sender, so that a
+// restart does not take a captured announcement again.
+std::string SenderStateFilePath();
 // Tests point the settings at a file of their own; empty restores the executable's.
 void SetSettingsFilePathOverride(const std::string& path);

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/CallMessage.h"
 
+#include "core/PhoneNumber.h"
+#include "platform/Trace.h"
+
+#include <chrono>
 #include <cstring>
 #include <string_view>
 
@@ -48,6 +52,22 @@ bool IsNumberField(std::string_view field) {
     return true;
 }
 
+// Anyone on the network may send such announcements by the thousand: a few trace lines a
+// minute tell the story without filling the disk.
+void TraceOverlong(std::string_view number) {
+    constexpr int kLinesPerMinute = 5;
+    static auto minuteStart = std::chrono::steady_clock::now();
+    static int linesThisMinute = 0;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - minuteStart >= std::chrono::minutes(1)) {
+        minuteStart = now;
+        linesThisMinute = 0;
+    }
+    if (++linesThisMinute > kLinesPerMinute) return;
+    cb::Trace("announcement refused: number longer than a telephone number can be: " +
+              std::string(number.substr(0, 40)));
+}
+
 void CopyNumber(std::string_view field, char (&dest)[40]) {
     std::memcpy(dest, field.data(), field.size());
     dest[field.size()] = '\0';
@@ -73,7 +93,11 @@ bool ParseCallMessage(const char* buf, size_t len, CallMessage& out) {
     }
 
     if (count == 0 || fields[0].size() > kMaxSeqField) return false;
-    if (fields[2].size() > kMaxNumberField || fields[3].size() > kMaxNumberField) return false;
+    if (fields[2].size() > kMaxNumberField || fields[3].size() > kMaxNumberField ||
+        !IsPlausibleNumberLength(fields[2]) || !IsPlausibleNumberLength(fields[3])) {
+        TraceOverlong(fields[2].size() >= fields[3].size() ? fields[2] : fields[3]);
+        return false;
+    }
     if (!IsNumberField(fields[2]) || !IsNumberField(fields[3])) return false;
     if (!ParseSeq(fields[0], out.iSeq)) return false;
     std::strcpy(out.szCalling, "0");

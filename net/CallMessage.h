@@ -21,6 +21,7 @@ std::string FormatCallMessage(int32_t seq, int32_t time, const char* calling, co
 // Fields are split at commas, a run of commas counting as one separator. Returns false, with
 // `out` unspecified, when the message has no sequence number (no first field, or no digits in
 // it), a sequence number outside 32 bits, a first field over 19 characters or a number field
-// over 39 characters or a number field holding anything but digits, '*' and '#': anyone on
-// the network can send, so nothing is cut or guessed.
+// over 39 characters or a number field holding anything but digits, '*' and '#', or a number
+// longer than a telephone number can be (IsPlausibleNumberLength; such refusals go to the
+// trace, a few a minute): anyone on the network can send, so nothing is cut or guessed.
 bool ParseCallMessage(const char* buf, size_t len, CallMessage& out);

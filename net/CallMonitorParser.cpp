@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/CallMonitorParser.h"
 
+#include "core/PhoneNumber.h"
+#include "platform/Trace.h"
+
 #include <algorithm>
 
 namespace {
@@ -40,22 +43,24 @@ bool ParseConnection(std::string_view text, uint32_t& out) {
     return true;
 }
 
+enum class NumberField { Number, NotANumber, TooLong };
+
 // Digits, and * and # as internal numbers use them; a leading + becomes 00, the form the
 // call log and the phone book use for foreign numbers.
-bool ParseNumber(std::string_view text, std::string& out) {
+NumberField ParseNumber(std::string_view text, std::string& out) {
     std::string number;
     if (!text.empty() && text.front() == '+') {
         number = "00";
         text.remove_prefix(1);
-        if (text.empty()) return false;
+        if (text.empty()) return NumberField::NotANumber;
     }
     for (char c : text) {
-        if (!((c >= '0' && c <= '9') || c == '*' || c == '#')) return false;
+        if (!((c >= '0' && c <= '9') || c == '*' || c == '#')) return NumberField::NotANumber;
         number += c;
     }
-    if (number.size() > kMaxCallMonitorNumber) return false;
+    if (!IsPlausibleNumberLength(number)) return NumberField::TooLong;
     out = std::move(number);
-    return true;
+    return NumberField::Number;
 }
 
 } // namespace
@@ -77,8 +82,12 @@ CallMonitorLine ParseCallMonitorLine(std::string_view line, CallMonitorEvent& ou
     if (type == "RING") {
         if (fields.size() < 5) return CallMonitorLine::Malformed;
         event.kind = CallMonitorEvent::Kind::Ring;
-        if (!ParseNumber(fields[3], event.sCalling) || !ParseNumber(fields[4], event.sCalled))
+        const NumberField calling = ParseNumber(fields[3], event.sCalling);
+        const NumberField called = ParseNumber(fields[4], event.sCalled);
+        if (calling == NumberField::NotANumber || called == NumberField::NotANumber)
             return CallMonitorLine::Malformed;
+        if (calling == NumberField::TooLong || called == NumberField::TooLong)
+            return CallMonitorLine::OverlongNumber;
         // No number sent (withheld or unknown): the "0" a CAPI line gives for that.
         if (event.sCalling.empty()) event.sCalling = "0";
     } else if (type == "CONNECT") {
@@ -148,6 +157,13 @@ void CCallMonitorReader::TakeLine(std::string_view line, std::vector<Call>& out)
     CallMonitorEvent event;
     const CallMonitorLine result = ParseCallMonitorLine(line, event);
     if (result == CallMonitorLine::Malformed) ++iSkipped;
+    if (result == CallMonitorLine::OverlongNumber) {
+        ++iSkipped;
+        // A line this long is at most 1 KiB; the trace turns anything odd in it into blanks.
+        cb::Trace("call monitor: refused a call with a number longer than a telephone number "
+                  "can be: " +
+                  std::string(line));
+    }
     if (result != CallMonitorLine::Event) return;
 
     const uint32_t connection = event.iConnection;

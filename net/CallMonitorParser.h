@@ -26,15 +26,17 @@ struct CallMonitorEvent {
 };
 
 enum class CallMonitorLine {
-    Event,     // `out` holds the event
-    Ignored,   // well-formed but of no interest (CALL, an empty line)
-    Malformed, // missing fields, bad id, not a telephone number, unknown event
+    Event,          // `out` holds the event
+    Ignored,        // well-formed but of no interest (CALL, an empty line)
+    Malformed,      // missing fields, bad id, not a telephone number, unknown event
+    OverlongNumber, // a RING whose number is longer than a telephone number can be
 };
 
 // Longest line taken; a longer one is skipped whole. Real lines are under 100 bytes.
 constexpr size_t kMaxCallMonitorLine = 1024;
-// Longest number taken (the call log's number texts hold 39 characters).
-constexpr size_t kMaxCallMonitorNumber = 39;
+// Longest number taken: what the call log's ANRUFER and GERUFENER hold (see
+// IsPlausibleNumberLength, which also limits the digits after the leading zeros).
+constexpr size_t kMaxCallMonitorNumber = 20;
 
 // One line without its line end.
 CallMonitorLine ParseCallMonitorLine(std::string_view line, CallMonitorEvent& out);
@@ -55,7 +57,8 @@ public:
     // known, so a CONNECT that arrives after a reconnect still finds its call.
     void NewConnection();
 
-    // Lines skipped because they were too long or malformed, since construction.
+    // Lines skipped because they were too long or malformed or carried an overlong number
+    // (these also go to the trace), since construction.
     uint64_t SkippedLines() const { return iSkipped; }
 
 private:

@@ -6,11 +6,32 @@
 
 namespace cb {
 
-std::string ExecutablePath() {
+namespace {
+
+std::string ReadExecutablePath() {
     char buf[PATH_MAX + 1];
     ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
     if (n <= 0) return std::string();
-    return std::string(buf, static_cast<size_t>(n));
+    return WithoutDeletedMark(std::string(buf, static_cast<size_t>(n)));
+}
+
+} // namespace
+
+std::string WithoutDeletedMark(const std::string& path) {
+    static const std::string kMark = " (deleted)";
+    if (path.size() <= kMark.size() ||
+        path.compare(path.size() - kMark.size(), kMark.size(), kMark))
+        return path;
+    // A program whose name really ends so still exists under it.
+    if (access(path.c_str(), F_OK) == 0) return path;
+    return path.substr(0, path.size() - kMark.size());
+}
+
+std::string ExecutablePath() {
+    // Read once: a rebuild or a package update replaces the file while the program runs, and
+    // the system then names it "... (deleted)".
+    static const std::string path = ReadExecutablePath();
+    return path;
 }
 
 std::string ReplaceExtensionWithIni(const std::string& path) {

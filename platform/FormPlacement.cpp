@@ -41,13 +41,15 @@ void TFormPlacement::Store() {
         const bool maximised = pForm->isMaximized();
         const QRect normal = maximised ? pForm->normalGeometry() : pForm->geometry();
         const QPoint framePos = maximised ? normal.topLeft() : pForm->pos();
-        ini.WriteInteger(section, "Left", framePos.x());
-        ini.WriteInteger(section, "Top", framePos.y());
+        // One replacement of the settings file for the whole placement.
+        std::vector<IniEntry> entries = {{section, "Left", std::to_string(framePos.x())},
+                                         {section, "Top", std::to_string(framePos.y())}};
         if (bWithSize) {
-            ini.WriteInteger(section, "Width", normal.width());
-            ini.WriteInteger(section, "Height", normal.height());
-            ini.WriteInteger(section, "State", maximised ? 1 : 0);
+            entries.push_back({section, "Width", std::to_string(normal.width())});
+            entries.push_back({section, "Height", std::to_string(normal.height())});
+            entries.push_back({section, "State", maximised ? "1" : "0"});
         }
+        ini.WriteEntries(entries);
     } catch (const IniWriteError&) {
         // A placement that cannot be stored is not worth a box; the settings save reports
         // an unwritable file at shutdown.

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IniFile.h"
 
-#include "FileProperties.h"
+#include "AtomicFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -83,6 +84,60 @@ bool ReadFile(const std::string& path, std::string& content) {
     ss << in.rdbuf();
     content = ss.str();
     return true;
+}
+
+std::vector<IniEntry>& SecretKeys() {
+    static std::vector<IniEntry> keys;
+    return keys;
+}
+
+// Sets one key in the lines as the profile functions do: in place when the key exists, after
+// the section's last entry when only the section does, else in a new section at the end.
+void SetEntry(std::vector<std::string>& lines, const IniEntry& entry) {
+    long sectionLine = -1, keyLine = -1, lastEntry = -1;
+    bool inSection = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string name, k, v;
+        if (SectionOf(lines[i], name)) {
+            if (inSection) break;
+            inSection = EqualNoCase(name, entry.section);
+            if (inSection) {
+                sectionLine = static_cast<long>(i);
+                lastEntry = static_cast<long>(i);
+            }
+        } else if (inSection) {
+            if (!Trim(lines[i]).empty()) lastEntry = static_cast<long>(i);
+            if (KeyOf(lines[i], k, v) && EqualNoCase(k, entry.key)) {
+                keyLine = static_cast<long>(i);
+                break;
+            }
+        }
+    }
+    const std::string text = entry.key + "=" + entry.value;
+    if (keyLine >= 0) {
+        lines[static_cast<size_t>(keyLine)] = text;
+    } else if (sectionLine >= 0) {
+        lines.insert(lines.begin() + lastEntry + 1, text);
+    } else {
+        if (!lines.empty() && !Trim(lines.back()).empty()) lines.push_back("");
+        lines.push_back("[" + entry.section + "]");
+        lines.push_back(text);
+    }
+}
+
+// True when a key marked secret has a value in the lines.
+bool HoldsSecret(const std::vector<std::string>& lines) {
+    std::string section;
+    for (const std::string& line : lines) {
+        std::string name, k, v;
+        if (SectionOf(line, name)) {
+            section = name;
+        } else if (KeyOf(line, k, v) && !v.empty()) {
+            for (const IniEntry& secret : SecretKeys())
+                if (EqualNoCase(section, secret.section) && EqualNoCase(k, secret.key)) return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -164,67 +219,27 @@ bool CIniFile::ReadBool(const std::string& section, const std::string& key, bool
     return ReadInteger(section, key, bDefault ? 1 : 0) != 0;
 }
 
+void CIniFile::MarkSecretKey(const std::string& section, const std::string& key) {
+    SecretKeys().push_back({section, key, std::string()});
+}
+
 void CIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
+    WriteEntries({{section, key, value}});
+}
+
+void CIniFile::WriteEntries(const std::vector<IniEntry>& entries) {
     std::string content;
     ReadFile(sPath, content);
     const bool crlf = content.find("\r\n") != std::string::npos;
     std::vector<std::string> lines = SplitLines(content);
-
-    // Find the section and, inside it, the key or the place after its last entry.
-    long sectionLine = -1, keyLine = -1, lastEntry = -1;
-    bool inSection = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string name, k, v;
-        if (SectionOf(lines[i], name)) {
-            if (inSection) break;
-            inSection = EqualNoCase(name, section);
-            if (inSection) {
-                sectionLine = static_cast<long>(i);
-                lastEntry = static_cast<long>(i);
-            }
-        } else if (inSection) {
-            if (!Trim(lines[i]).empty()) lastEntry = static_cast<long>(i);
-            if (KeyOf(lines[i], k, v) && EqualNoCase(k, key)) {
-                keyLine = static_cast<long>(i);
-                break;
-            }
-        }
-    }
-    const std::string entry = key + "=" + value;
-    if (keyLine >= 0) {
-        lines[static_cast<size_t>(keyLine)] = entry;
-    } else if (sectionLine >= 0) {
-        lines.insert(lines.begin() + lastEntry + 1, entry);
-    } else {
-        if (!lines.empty() && !Trim(lines.back()).empty()) lines.push_back("");
-        lines.push_back("[" + section + "]");
-        lines.push_back(entry);
-    }
+    for (const IniEntry& entry : entries)
+        SetEntry(lines, entry);
 
     std::string out;
     for (const std::string& line : lines)
         out += line + (crlf ? "\r\n" : "\n");
-
-    // Replace atomically: a crash leaves the old file or the new one, never half of it. The
-    // replacement goes where a symbolic link points, and keeps the permissions the file had
-    // (a group-writable file stays so), as an edit in place would.
-    const std::string target = ReplacementTarget(sPath);
-    const FileProperties old = PropertiesOf(target);
-    const std::string temp = target + ".tmp" + std::to_string(getpid());
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) throw IniWriteError(sPath);
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    ok = KeepProperties(fileno(f), old) && ok;
-    ok = std::fflush(f) == 0 && ok;
-    ok = fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    // Refuse to replace what the user protected.
-    if (IsWriteProtected(old)) ok = false;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw IniWriteError(sPath);
-    }
+    if (!ReplaceFileContent(sPath, out, HoldsSecret(lines))) throw IniWriteError(sPath);
 }
 
 void CIniFile::WriteInteger(const std::string& section, const std::string& key, int value) {

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TermSignals.h"
 
+#include "platform/ExitDeadline.h"
+
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,9 +16,13 @@ namespace {
 int g_pipe[2] = {-1, -1};
 
 void OnSignal(int signo) {
+    const int savedErrno = errno;
     const char byte = static_cast<char>(signo);
-    // Only async-signal-safe work here; the event loop does the rest.
+    // Only async-signal-safe work here; the event loop does the rest. The deadline starts
+    // now: the event loop may be held up for long by a file operation.
+    ArmExitDeadline();
     [[maybe_unused]] ssize_t n = write(g_pipe[1], &byte, 1);
+    errno = savedErrno;
 }
 } // namespace
 

@@ -6,7 +6,8 @@
 namespace cb {
 
 // Turns SIGTERM, SIGINT and SIGHUP (a desktop session ending sends them) into a call of
-// onSignal on the GUI thread, through a self-pipe watched by the event loop.
+// onSignal on the GUI thread, through a self-pipe watched by the event loop. A deadline
+// prepared with PrepareExitDeadline starts in the signal handler itself.
 void CallOnTermSignals(std::function<void()> onSignal);
 
 } // namespace cb

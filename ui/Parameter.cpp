@@ -3,6 +3,7 @@
 
 #include "core/Settings.h"
 #include "db/CBase.h"
+#include "net/AnnouncementKey.h"
 #include "platform/Autostart.h"
 #include "platform/ErrorBox.h"
 #include "platform/ExePath.h"
@@ -147,6 +148,17 @@ void TDlgParameter::BuildPages() {
                        "wiederholte Meldungen werden verworfen. Die Meldungen\n"
                        "selbst werden nicht verschlüsselt. Leer: wie bisher."));
     LabelKennwort->setBuddy(NetzwerkKennwort);
+    // A client that shows nothing must say why: the last announcement its key refused.
+    KennwortAbgelehnt = new QLabel(anrufer);
+    KennwortAbgelehnt->setObjectName(QStringLiteral("KennwortAbgelehnt"));
+    KennwortAbgelehnt->setWordWrap(true);
+    KennwortAbgelehnt->setMaximumWidth(260);
+    KennwortAbgelehnt->setTextFormat(Qt::PlainText);
+    const std::string rejected = LastAnnouncementRejection();
+    KennwortAbgelehnt->setText(rejected.empty() ? QString()
+                                                : QStringLiteral("Zuletzt abgelehnt um ") +
+                                                      QString::fromStdString(rejected));
+    KennwortAbgelehnt->setVisible(!rejected.empty());
 
     auto* seconds = new QHBoxLayout;
     seconds->addWidget(Label1);
@@ -165,6 +177,7 @@ void TDlgParameter::BuildPages() {
     right->addWidget(NetzwerkServer);
     right->addWidget(LabelKennwort);
     right->addWidget(NetzwerkKennwort);
+    right->addWidget(KennwortAbgelehnt);
     right->addStretch();
     auto* columns = new QHBoxLayout(anrufer);
     columns->setContentsMargins(12, 12, 12, 8);

@@ -53,6 +53,7 @@ public:
     QCheckBox* NetzwerkServer;
     QLabel* LabelKennwort;
     QLineEdit* NetzwerkKennwort;
+    QLabel* KennwortAbgelehnt; // the last announcement the key refused, and why
     // Page "Fenster"
     QCheckBox* FensterPositionen;
     QCheckBox* BeimAnmeldenStarten; // the autostart entry, not a setting of the file

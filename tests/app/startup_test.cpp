@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -47,6 +49,34 @@ TEST(CommandLine, OptionsAndGermanErrors) {
     EXPECT_EQ(CommandLineVersion(), "CallBeacon 1.50");
     EXPECT_TRUE(CommandLineHelp().contains("--daten ORDNER"));
     EXPECT_TRUE(CommandLineHelp().contains("$XDG_CONFIG_HOME/callbeacon/callbeacon.INI"));
+}
+
+// Parsed from main()'s own arguments before the toolkit starts: the toolkit's options are
+// left to it, and the folder after --daten keeps its bytes (a Latin-1 name on a UTF-8
+// system would otherwise turn into another name that does not exist).
+TEST(CommandLine, ProgramArgumentsLeaveToolkitOptionsAndKeepTheFolderBytes) {
+    std::vector<std::string> words = {"callbeacon",
+                                      "-platform",
+                                      "offscreen",
+                                      "--style=Fusion",
+                                      "-reverse",
+                                      "--daten",
+                                      "/srv/Gr\xfc\xdf"
+                                      "e"};
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    TCommandLine parsed = ParseProgramArguments(int(argv.size()), argv.data());
+    EXPECT_TRUE(parsed.sError.isEmpty()) << parsed.sError.toStdString();
+    EXPECT_EQ(parsed.sDataFolderPath, "/srv/Gr\xfc\xdf"
+                                      "e");
+
+    words = {"callbeacon", "--daten=/srv/cb", "--bogus"};
+    argv.clear();
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    parsed = ParseProgramArguments(int(argv.size()), argv.data());
+    EXPECT_EQ(parsed.sError, "Unbekannte Option: --bogus");
 }
 
 class DataFolderTest : public ::testing::Test {

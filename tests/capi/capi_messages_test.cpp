@@ -102,11 +102,11 @@ TEST(CapiMessages, ConnectIndTypeOfNumberGivesThePrefix) {
             ind));
         EXPECT_STREQ(ind.szCalling, c.expected) << int(c.octet3) << " " << c.digits;
     }
-    // 60 international digits: "00" and the first 37.
+    // 15 international digits, the most a number has: "00" and all of them.
     ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, "4711"),
-                                      NumberStruct({0x11, 0x83}, std::string(60, '4'))),
+                                      NumberStruct({0x11, 0x83}, std::string(15, '4'))),
                        ind));
-    EXPECT_EQ(std::string(ind.szCalling), "00" + std::string(37, '4'));
+    EXPECT_EQ(std::string(ind.szCalling), "00" + std::string(15, '4'));
 }
 
 TEST(CapiMessages, ConnectIndWithoutNumbers) {
@@ -121,25 +121,31 @@ TEST(CapiMessages, ConnectIndWithoutNumbers) {
     }
 }
 
-TEST(CapiMessages, LongNumbersAreCutToTheTexts) {
-    const std::string digits(60, '7');
+// No number has more than 15 digits after its prefix: a longer one is refused whole (the
+// call is not taken) rather than cut to a number that belongs to somebody else.
+TEST(CapiMessages, NumbersLongerThanARealOneAreRefused) {
     ConnectInd ind{};
-    ASSERT_TRUE(Decode(
-        ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x21, 0x83}, digits)), ind));
-    EXPECT_EQ(std::string(ind.szCalled), std::string(39, '7'));
-    EXPECT_EQ(std::string(ind.szCalling), "0" + std::string(38, '7'));
-
-    ASSERT_TRUE(Decode(
-        ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x01, 0x83}, "0" + digits)),
-        ind));
-    EXPECT_EQ(std::string(ind.szCalling), "0" + std::string(38, '7'));
-
-    // 253 digits fill a structure to its 255-byte limit.
-    const std::string most(253, '5');
-    ASSERT_TRUE(
-        Decode(ConnectIndWith(NumberStruct({0x81}, most), NumberStruct({0x21, 0x83}, most)), ind));
-    EXPECT_EQ(std::strlen(ind.szCalled), 39u);
-    EXPECT_EQ(std::strlen(ind.szCalling), 39u);
+    ASSERT_TRUE(Decode(ConnectIndWith(NumberStruct({0x81}, std::string(15, '7')),
+                                      NumberStruct({0x21, 0x83}, std::string(15, '7'))),
+                       ind));
+    EXPECT_EQ(std::string(ind.szCalling), "0" + std::string(15, '7'));
+    for (const std::string& digits : {std::string(16, '7'), std::string(39, '7'),
+                                      std::string(60, '7'), std::string(253, '5')}) {
+        EXPECT_FALSE(Decode(
+            ConnectIndWith(NumberStruct({0x81}, "4711"), NumberStruct({0x21, 0x83}, digits)), ind))
+            << digits;
+        EXPECT_STREQ(ind.szCalling, "0");
+        EXPECT_FALSE(Decode(
+            ConnectIndWith(NumberStruct({0x81}, digits), NumberStruct({0x21, 0x83}, "301234567")),
+            ind))
+            << digits;
+        if (digits.size() < 253) { // with a "0" in front it still fits the structure
+            EXPECT_FALSE(Decode(ConnectIndWith(NumberStruct({0x81}, "4711"),
+                                               NumberStruct({0x01, 0x83}, "0" + digits)),
+                                ind))
+                << digits;
+        }
+    }
 }
 
 TEST(CapiMessages, StructsReachingPastTheMessageAreCut) {

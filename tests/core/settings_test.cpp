@@ -5,7 +5,9 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using cbtest::ReadWholeFile;
 using cbtest::TempDir;
@@ -131,4 +133,38 @@ TEST_F(SettingsFile, LineKindAddressAndPort) {
     ResetSettings();
     EXPECT_EQ(sLeitungArt, "CAPI");
     EXPECT_EQ(sLeitungAdresse, "fritz.box");
+}
+
+// Shutdown has a deadline: on a slow share a file rewritten once per key was cut after a few
+// keys. One replacement of the file means the old settings or all the new ones.
+TEST_F(SettingsFile, SaveReplacesTheFileOnceAndKeepsTheKeyFromOtherUsers) {
+    WriteWholeFile(path, "[Anruf]\nSekunden=3\n[Eigenes]\nx=1\n");
+    chmod(path.c_str(), 0644);
+    LoadSettings();
+    sKennwort = "geheim";
+    iLeitungPort = 4000;
+
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_MOVED_TO | IN_CREATE), 0);
+    SaveSettings();
+    int renames = 0;
+    alignas(inotify_event) char events[64 * 1024];
+    for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;)
+        for (char* p = events; p < events + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            renames += (event->mask & IN_MOVED_TO) != 0;
+            p += sizeof(inotify_event) + event->len;
+        }
+    close(watch);
+    EXPECT_EQ(renames, 1);
+
+    const std::string ini = ReadWholeFile(path);
+    EXPECT_NE(ini.find("Sekunden=3\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Kennwort=geheim\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Port=4000\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("[Eigenes]\nx=1\n"), std::string::npos) << ini;
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the key is readable by others";
 }

@@ -3,6 +3,7 @@
 #include "net/AnnouncementKey.h"
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,5 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TAnnouncementSigner server("geheim", "DEDOV");
     const std::string block = server.Sign(std::string(buf.begin(), buf.end()), 1'800'000'000);
     client.Accept(block.data(), size % (block.size() + 1), 1'800'000'000);
+    // The same bytes as a state file left by an earlier run.
+    const auto seen = TAnnouncementVerifier::ParseState(std::string(buf.begin(), buf.end()));
+    if (seen.size() > TAnnouncementVerifier::kMaxSenders) std::abort();
     return 0;
 }

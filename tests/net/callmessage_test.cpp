@@ -75,13 +75,19 @@ TEST(CallMessage, MessagesWithoutSequenceNumberAreDropped) {
 }
 
 TEST(CallMessage, FieldsLongerThanTheirTextsDropTheMessage) {
-    const std::string n39(39, '1'), n40(40, '1');
+    // 15 digits after the prefix zeros, 20 characters in all: the longest real numbers.
+    const std::string longest = "00000" + std::string(15, '9');
     CallMessage msg;
-    ASSERT_TRUE(Parse("1,1," + n39 + "," + n39, msg));
-    EXPECT_EQ(std::string(msg.szCalling), n39);
-    EXPECT_EQ(std::string(msg.szCalled), n39);
-    EXPECT_FALSE(Parse("1,1," + n40 + ",1", msg));
-    EXPECT_FALSE(Parse("1,1,1," + n40, msg));
+    ASSERT_TRUE(Parse("1,1," + longest + "," + longest, msg));
+    EXPECT_EQ(std::string(msg.szCalling), longest);
+    EXPECT_EQ(std::string(msg.szCalled), longest);
+    EXPECT_TRUE(Parse("1,1,00" + std::string(15, '4') + ",4711", msg));
+    for (const std::string& overlong :
+         {std::string(16, '4'), "0" + std::string(20, '0'), "00" + std::string(16, '4'),
+          std::string(39, '1'), std::string(40, '1')}) {
+        EXPECT_FALSE(Parse("1,1," + overlong + ",1", msg)) << overlong;
+        EXPECT_FALSE(Parse("1,1,1," + overlong, msg)) << overlong;
+    }
 
     ASSERT_TRUE(Parse("0000000000000000042,1,1,1", msg)); // 19 characters
     EXPECT_EQ(msg.iSeq, 42);

@@ -56,19 +56,18 @@ TEST(CallMonitorParser, LinesAsTheRouterWritesThem) {
 
 TEST(CallMonitorParser, HostileLinesAreMalformed) {
     const std::vector<std::string> bad = {
-        "08.12.26 14:03:11;RING;0;0301234567",         // called number missing
-        "08.12.26 14:03:11;RING",                      // no id
-        ";RING;0;0301234567;4711;",                    // no time stamp
-        "08.12.26 14:03:11;RING;-1;0301234567;4711;",  // id not a number
-        "08.12.26 14:03:11;RING;4294967296;030;4711;", // id too long
-        "08.12.26 14:03:11;RING;0;030 1234;4711;",     // blank in a number
-        "08.12.26 14:03:11;RING;0;030,1234;4711;",     // comma would shift announcements
-        "08.12.26 14:03:11;RING;0;+;4711;",            // a lone +
-        "08.12.26 14:03:11;RING;0;" + std::string(40, '1') + ";4711;", // longer than the log holds
-        "08.12.26 14:03:11;CONNECT;0",                                 // extension missing
-        "08.12.26 14:03:11;DISCONNECT;0",                              // duration missing
-        "08.12.26 14:03:11;ring;0;030;4711;",                          // unknown event
-        std::string("08.12.26 14:03:11;RING;0;030\0;4711;", 34),       // binary
+        "08.12.26 14:03:11;RING;0;0301234567",                   // called number missing
+        "08.12.26 14:03:11;RING",                                // no id
+        ";RING;0;0301234567;4711;",                              // no time stamp
+        "08.12.26 14:03:11;RING;-1;0301234567;4711;",            // id not a number
+        "08.12.26 14:03:11;RING;4294967296;030;4711;",           // id too long
+        "08.12.26 14:03:11;RING;0;030 1234;4711;",               // blank in a number
+        "08.12.26 14:03:11;RING;0;030,1234;4711;",               // comma would shift announcements
+        "08.12.26 14:03:11;RING;0;+;4711;",                      // a lone +
+        "08.12.26 14:03:11;CONNECT;0",                           // extension missing
+        "08.12.26 14:03:11;DISCONNECT;0",                        // duration missing
+        "08.12.26 14:03:11;ring;0;030;4711;",                    // unknown event
+        std::string("08.12.26 14:03:11;RING;0;030\0;4711;", 34), // binary
         "08.12.26 14:03:11;RING;0;030\x1b[2J;4711;",
         "08.12.26 14:03:11;RING;0;030;4711;" + std::string(1000, 'x'), // over 1 KiB
     };
@@ -78,9 +77,29 @@ TEST(CallMonitorParser, HostileLinesAreMalformed) {
         EXPECT_EQ(ParseCallMonitorLine(line, ev), CallMonitorLine::Malformed) << line;
         EXPECT_EQ(ev.sCalling, "untouched") << line;
     }
+}
+
+// A number has at most 15 digits after its prefix zeros; the call log holds 20 characters. A
+// longer one is refused whole, on either side of the call, never cut to fit.
+TEST(CallMonitorParser, NumbersLongerThanARealOneAreRefused) {
     CallMonitorEvent ev;
-    EXPECT_EQ(ParseCallMonitorLine("x;RING;0;" + std::string(39, '1') + ";4711;", ev),
+    EXPECT_EQ(ParseCallMonitorLine("x;RING;0;+" + std::string(15, '4') + ";4711;", ev),
               CallMonitorLine::Event);
+    EXPECT_EQ(ev.sCalling, "00" + std::string(15, '4'));
+    EXPECT_EQ(ParseCallMonitorLine("x;RING;0;00000" + std::string(15, '4') + ";4711;", ev),
+              CallMonitorLine::Event);
+    for (const std::string& overlong :
+         {std::string(16, '4'), "+" + std::string(16, '4'), "0" + std::string(20, '0'),
+          std::string(39, '1'), std::string(40, '1')}) {
+        ev.sCalling = "untouched";
+        EXPECT_EQ(ParseCallMonitorLine("x;RING;0;" + overlong + ";4711;", ev),
+                  CallMonitorLine::OverlongNumber)
+            << overlong;
+        EXPECT_EQ(ParseCallMonitorLine("x;RING;0;0301234567;" + overlong + ";", ev),
+                  CallMonitorLine::OverlongNumber)
+            << overlong;
+        EXPECT_EQ(ev.sCalling, "untouched");
+    }
 }
 
 TEST(CallMonitorReader, LinesCutAnywhereAndCrLf) {

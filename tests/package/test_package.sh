@@ -58,12 +58,27 @@ done
 [ -f "$root/usr/share/doc/callbeacon/area-codes.SOURCES.md" ] || fail "data sources"
 chmod -R a-w "$root"
 
+step "hardening of the installed program"
+exe=$root/usr/bin/callbeacon
+# Read whole first: grep -q ending early would break readelf's pipe under pipefail.
+dynamic=$(readelf -d "$exe")
+segments=$(readelf -lW "$exe")
+symbols=$(readelf -sW --dyn-syms "$exe")
+grep -q 'BIND_NOW' <<<"$dynamic" || fail "not linked with -z now"
+grep -q 'GNU_RELRO' <<<"$segments" || fail "no read-only relocations (-z relro)"
+grep -q '__stack_chk_fail' <<<"$symbols" || fail "no stack protector"
+grep -q '_chk@' <<<"$symbols" || fail "no checked calls (_FORTIFY_SOURCE)"
+
 step "--version and --help without a display"
 exe=$root/usr/bin/callbeacon
 shown=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" --version)
 [ "$shown" = "CallBeacon $version" ] || fail "--version printed '$shown', package is $version"
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" --help | grep -q -- "--daten ORDNER" ||
   fail "--help"
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" --bogus 2>"$tmp/bogus.err" || status=$?
+[ $status -eq 2 ] || fail "--bogus without a display ended with $status: $(cat "$tmp/bogus.err")"
+grep -qF "Unbekannte Option: --bogus" "$tmp/bogus.err" || fail "--bogus: $(cat "$tmp/bogus.err")"
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "SKIPPED: running the package as another user needs root (setpriv)"

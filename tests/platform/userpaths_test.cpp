@@ -147,38 +147,43 @@ TEST_F(UserPathsTest, AutostartEntryIsWrittenQuotedAndRemoved) {
     EXPECT_FALSE(cb::SetAutostart(true, exe, ""));
 }
 
-TEST_F(UserPathsTest, OneInstanceLockPerUserAndStaleLocksAreTakenOver) {
-    ScopedEnv runtime("XDG_RUNTIME_DIR", root.string());
+TEST_F(UserPathsTest, OneInstanceLockPerSettingsFileWhateverTheEnvironmentOrSpelling) {
+    using Result = cb::CInstanceLock::Result;
+    fs::create_directories(root / "cfg");
     const std::string ini = (root / "cfg/callbeacon.INI").string();
-    cb::CInstanceLock first((root / "cfg").string(), ini);
-    EXPECT_EQ(fs::path(first.Path()).parent_path(), root);
-    ASSERT_EQ(first.TryLock(), cb::CInstanceLock::Result::Acquired);
-    cb::CInstanceLock second((root / "cfg").string(), ini);
-    EXPECT_EQ(second.TryLock(), cb::CInstanceLock::Result::HeldByAnother);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", (root / "run").string());
+    cb::CInstanceLock first(ini);
+    ASSERT_EQ(first.TryLock(), Result::Acquired);
+    EXPECT_EQ(fs::path(first.Paths()[0]).parent_path(), root / "cfg");
+    // Another environment, another spelling of the same file, a link to its folder: the same
+    // lock, so no second monitor on one settings file and one call log.
+    ScopedEnv none("XDG_RUNTIME_DIR", "");
+    cb::CInstanceLock doubled((root / "cfg//./../cfg/callbeacon.INI").string());
+    EXPECT_EQ(doubled.TryLock(), Result::HeldByAnother);
+    fs::create_directory_symlink(root / "cfg", root / "link");
+    cb::CInstanceLock linked((root / "link/callbeacon.INI").string());
+    EXPECT_EQ(linked.TryLock(), Result::HeldByAnother);
     // A portable copy with settings of its own is another monitor and may run beside it.
-    cb::CInstanceLock portable((root / "cfg").string(), (root / "usb/callbeacon.INI").string());
-    EXPECT_EQ(portable.TryLock(), cb::CInstanceLock::Result::Acquired);
+    cb::CInstanceLock portable((root / "usb/callbeacon.INI").string());
+    EXPECT_EQ(portable.TryLock(), Result::Acquired);
     // Held for a long time is still held (the monitor runs for days).
     struct timespec old[2] = {{1000000, 0}, {1000000, 0}};
-    utimensat(AT_FDCWD, first.Path().c_str(), old, 0);
-    EXPECT_EQ(second.TryLock(), cb::CInstanceLock::Result::HeldByAnother);
-
-    // Without a runtime folder the lock goes into the settings folder.
-    ScopedEnv none("XDG_RUNTIME_DIR", "");
-    fs::create_directories(root / "cfg");
-    cb::CInstanceLock fallback((root / "cfg").string(), ini);
-    EXPECT_EQ(fs::path(fallback.Path()).parent_path(), root / "cfg");
+    for (const std::string& path : first.Paths())
+        utimensat(AT_FDCWD, path.c_str(), old, 0);
+    EXPECT_EQ(doubled.TryLock(), Result::HeldByAnother);
 
     // A lock left by a process that died is taken over.
     const pid_t child = fork();
     if (child == 0) {
-        cb::CInstanceLock dying((root / "cfg").string(), ini);
-        _exit(dying.TryLock() == cb::CInstanceLock::Result::Acquired ? 0 : 1);
+        cb::CInstanceLock dying((root / "other/callbeacon.INI").string());
+        _exit(dying.TryLock() == Result::Acquired ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_EQ(WEXITSTATUS(status), 0);
-    // The child's lock object was never destroyed (_exit), so its file is still there.
-    ASSERT_TRUE(fs::exists(fallback.Path()));
-    EXPECT_EQ(fallback.TryLock(), cb::CInstanceLock::Result::Acquired);
+    cb::CInstanceLock after((root / "other/callbeacon.INI").string());
+    // The child's lock object was never destroyed (_exit), so its files are still there.
+    ASSERT_TRUE(fs::exists(after.Paths().back()));
+    EXPECT_EQ(after.TryLock(), Result::Acquired);
+    EXPECT_NE(after.FailureText().find("Sperrdatei"), std::string::npos);
 }

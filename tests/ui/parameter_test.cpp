@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/Parameter.h"
 
+#include "net/AnnouncementKey.h"
 #include "parameter_support.h"
 #include "platform/HelpViewer.h"
 #include "platform/IniFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -370,3 +372,21 @@ TEST_F(ParameterTest, TabOrderFollowsTheColumnsAndRows) {
 }
 
 } // namespace
+
+// A client whose key or clock differs from the server's shows no call: the settings page
+// says why, beside the key.
+TEST_F(ParameterTest, TheLastRefusedAnnouncementIsShownBesideTheKey) {
+    TAnnouncementVerifier client("geheim", "DEDOV");
+    TAnnouncementSigner server("geheim", "DEDOV");
+    const int64_t now = 1'800'000'000;
+    const std::string late = server.Sign("1,1,0301234567,4711", now - 412);
+    ASSERT_EQ(client.Check(late.data(), late.size(), now), AnnouncementVerdict::ClockOff);
+    TDlgParameter dlg(nullptr);
+    ASSERT_TRUE(dlg.KennwortAbgelehnt);
+    EXPECT_FALSE(dlg.KennwortAbgelehnt->isHidden());
+    EXPECT_TRUE(dlg.KennwortAbgelehnt->text().startsWith("Zuletzt abgelehnt um "))
+        << dlg.KennwortAbgelehnt->text().toStdString();
+    EXPECT_TRUE(dlg.KennwortAbgelehnt->text().contains("geht 412 s nach"))
+        << dlg.KennwortAbgelehnt->text().toStdString();
+    EXPECT_EQ(dlg.KennwortAbgelehnt->parentWidget(), dlg.NetzwerkKennwort->parentWidget());
+}
