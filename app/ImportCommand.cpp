@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/ImportCommand.h"
+
+#include "app/DataFolder.h"
+#include "db/ContactFile.h"
+#include "db/TableErrors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+bool ReadFile(const std::string& path, std::string& bytes, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = path + " ist ein Ordner, keine Datei.";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const int code = errno;
+        error = "Die Datei " + path +
+                (code == ENOENT ? " gibt es nicht."
+                 : code == EACCES
+                     ? " darf nicht gelesen werden."
+                     : " kann nicht gelesen werden (" + std::string(std::strerror(code)) + ").");
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    bytes = buffer.str();
+    return true;
+}
+
+} // namespace
+
+std::string GermanCount(size_t n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string ImportSummaryText(const tImportSummary& s, size_t rowsAdded, bool done) {
+    std::string text;
+    const auto line = [&](const std::string& label, size_t n) {
+        text += "  " + label + ": " + GermanCount(n) + "\n";
+    };
+    line("Kontakte in der Datei", s.iContacts);
+    line("Rufnummern", s.iNumbers);
+    line(done ? "Neue Eintr\u00e4ge im Telefonbuch" : "Neue Eintr\u00e4ge",
+         done ? rowsAdded : s.iRowsToAdd);
+    line("Schon vorhanden (\u00fcbersprungen)",
+         s.iRowsPresent + (done ? s.iRowsToAdd - rowsAdded : 0));
+    if (s.iNumbersWithoutDigits)
+        line("Nummern ohne Ziffern (\u00fcbersprungen)", s.iNumbersWithoutDigits);
+    if (s.iContactsWithoutName)
+        line("Kontakte ohne Namen (\u00fcbersprungen)", s.iContactsWithoutName);
+    if (s.iRowsReplaced)
+        text += "  Eintr\u00e4ge mit ersetzten Zeichen: " + GermanCount(s.iRowsReplaced) + " (" +
+                GermanCount(s.iCharactersReplaced) +
+                " Zeichen, die das Telefonbuch nicht fassen kann, in \u00e4hnlicher lateinischer "
+                "Schreibung)\n";
+    return text;
+}
+
+int RunImportCommand(const std::string& file, const std::string& namedDataFolder,
+                     const std::string& exePath, std::FILE* out, std::FILE* err) {
+    const auto fail = [&](const std::string& message) {
+        std::fprintf(err, "callbeacon: %s\n", message.c_str());
+        return 1;
+    };
+    // The file is named from where the command was given, before the data folder is entered.
+    std::error_code ec;
+    const std::string path = std::filesystem::absolute(file, ec).lexically_normal().string();
+    std::string bytes, error;
+    if (!ReadFile(path, bytes, error)) return fail(error);
+    const tContactFile contacts = ReadContactFile(bytes);
+    bytes = std::string();
+    if (!contacts.sError.empty()) return fail(path + ": " + contacts.sError);
+    if (contacts.aContacts.empty())
+        return fail(path + ": Die Datei enth\u00e4lt keine Kontakte (" + contacts.sFormat + ").");
+
+    std::string folder;
+    if (!EnterDataFolder(namedDataFolder, exePath, folder, error)) return fail(error + ".");
+
+    CPhoneBookImport import;
+    import.Prepare(contacts.aContacts, kPhoneBookFile);
+    std::fprintf(out, "Lese %s (%s): %s Kontakte, %s neue Eintr\u00e4ge\n", path.c_str(),
+                 contacts.sFormat.c_str(), GermanCount(contacts.aContacts.size()).c_str(),
+                 GermanCount(import.Summary().iRowsToAdd).c_str());
+    std::fflush(out);
+    size_t nextLine = 1000;
+    const auto outcome = import.Apply(
+        kPhoneBookFile,
+        [&](size_t done, size_t total) {
+            while (done >= nextLine && nextLine <= total) {
+                std::fprintf(out, "%s von %s Kontakten geschrieben\n",
+                             GermanCount(nextLine).c_str(), GermanCount(total).c_str());
+                std::fflush(out);
+                nextLine += 1000;
+            }
+            return true;
+        },
+        error);
+    if (outcome != CPhoneBookImport::Outcome::Done) return fail(error);
+    std::fprintf(out, "Importiert in %s:\n%s", TableDisplayPath(kPhoneBookFile).c_str(),
+                 ImportSummaryText(import.Summary(), import.RowsAdded(), true).c_str());
+    return 0;
+}
