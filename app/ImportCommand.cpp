@@ -37,38 +37,6 @@ bool ReadFile(const std::string& path, std::string& bytes, std::string& error) {
 
 } // namespace
 
-std::string GermanCount(size_t n) {
-    std::string digits = std::to_string(n), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
-        out += digits[i];
-    }
-    return out;
-}
-
-std::string ImportSummaryText(const tImportSummary& s, size_t rowsAdded, bool done) {
-    std::string text;
-    const auto line = [&](const std::string& label, size_t n) {
-        text += "  " + label + ": " + GermanCount(n) + "\n";
-    };
-    line("Kontakte in der Datei", s.iContacts);
-    line("Rufnummern", s.iNumbers);
-    line(done ? "Neue Eintr\u00e4ge im Telefonbuch" : "Neue Eintr\u00e4ge",
-         done ? rowsAdded : s.iRowsToAdd);
-    line("Schon vorhanden (\u00fcbersprungen)",
-         s.iRowsPresent + (done ? s.iRowsToAdd - rowsAdded : 0));
-    if (s.iNumbersWithoutDigits)
-        line("Nummern ohne Ziffern (\u00fcbersprungen)", s.iNumbersWithoutDigits);
-    if (s.iContactsWithoutName)
-        line("Kontakte ohne Namen (\u00fcbersprungen)", s.iContactsWithoutName);
-    if (s.iRowsReplaced)
-        text += "  Eintr\u00e4ge mit ersetzten Zeichen: " + GermanCount(s.iRowsReplaced) + " (" +
-                GermanCount(s.iCharactersReplaced) +
-                " Zeichen, die das Telefonbuch nicht fassen kann, in \u00e4hnlicher lateinischer "
-                "Schreibung)\n";
-    return text;
-}
-
 int RunImportCommand(const std::string& file, const std::string& namedDataFolder,
                      const std::string& exePath, std::FILE* out, std::FILE* err) {
     const auto fail = [&](const std::string& message) {

@@ -11,9 +11,3 @@
 // 1,000 contacts while writing. Exit code 0, or 1 with the reason on `err`. Texts UTF-8.
 int RunImportCommand(const std::string& file, const std::string& namedDataFolder,
                      const std::string& exePath, std::FILE* out, std::FILE* err);
-
-// The summary lines of an import or its preview, German, UTF-8, one per line.
-std::string ImportSummaryText(const tImportSummary& summary, size_t rowsAdded, bool done);
-
-// 12345 as "12.345".
-std::string GermanCount(size_t n);

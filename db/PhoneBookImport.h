@@ -60,3 +60,10 @@ std::string PhoneBookRowKey(const std::string& name, const std::string& vorname,
 // The kind word at the start of INFO ("Mobil", "Privat", ...; table bytes) and the rest
 // after ": "; kind empty when INFO does not start with one of the kind words.
 void SplitInfo(const std::string& info, std::string& kind, std::string& rest);
+
+// The summary of an import (`done`, with the rows Apply added) or of its preview: German,
+// UTF-8, one indented line per count.
+std::string ImportSummaryText(const tImportSummary& summary, size_t rowsAdded, bool done);
+
+// 12345 as "12.345".
+std::string GermanCount(size_t n);
