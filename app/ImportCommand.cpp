@@ -2,7 +2,9 @@
 #include "app/ImportCommand.h"
 
 #include "app/DataFolder.h"
+#include "core/Settings.h"
 #include "db/ContactFile.h"
+#include "db/NumberMatch.h"
 #include "db/TableErrors.h"
 
 #include <cerrno>
@@ -57,6 +59,9 @@ int RunImportCommand(const std::string& file, const std::string& namedDataFolder
     std::string folder;
     if (!EnterDataFolder(namedDataFolder, exePath, folder, error)) return fail(error + ".");
 
+    // Local numbers are compared as the lookup will compare them.
+    LoadSettings();
+    SetOwnAreaCode(sOrtsvorwahl);
     CPhoneBookImport import;
     import.Prepare(contacts.aContacts, kPhoneBookFile);
     std::fprintf(out, "Lese %s (%s): %s Kontakte, %s neue Eintr\u00e4ge\n", path.c_str(),

@@ -3,6 +3,7 @@
 
 #include "core/Settings.h"
 #include "db/Conversion.h"
+#include "db/NumberMatch.h"
 #include "db/TableErrors.h"
 #include "net/Mail.h"
 #include "platform/Clock.h"
@@ -123,6 +124,7 @@ void TMainWindow::FormCreate() {
         }
     }
     LoadSettings();
+    SetOwnAreaCode(sOrtsvorwahl);
     trayIcon.SetIcon(TelefonWeiss);
     trayIcon.Show();
     // A router's call monitor replaces the ISDN line: CAPI is then not used at all.
@@ -298,6 +300,7 @@ void TMainWindow::MPunktParameterClick() {
     auto* dialog = new TDlgParameter(this);
     dialog->exec();
     delete dialog;
+    SetOwnAreaCode(sOrtsvorwahl);
     SyncMailSlots();
     // A new address or port applies at once; the kind of line at the next start.
     if (pRouterLine) pRouterLine->Retarget(QString::fromStdString(sLeitungAdresse), iLeitungPort);
