@@ -15,9 +15,11 @@ constexpr size_t kNameWidth = 20, kNumberWidth = 20;
 constexpr const char* kInfoSeparator = ": ";
 
 // A number that does not fit TELEFON as written keeps its digits (and a leading '+') so the
-// lookup still finds it; "+49 (0)89" loses the "(0)", which would otherwise count as a digit.
+// lookup still finds it; "+49 (0)89" and "0049 (0)89" lose the "(0)", which would otherwise
+// count as a digit.
 std::string StoredNumber(std::string number) {
-    if (TrimBlanks(number).starts_with('+')) {
+    const std::string_view trimmed = TrimBlanks(number);
+    if (trimmed.starts_with('+') || trimmed.starts_with("00")) {
         for (size_t at; (at = number.find("(0)")) != std::string::npos;)
             number.erase(at, 3);
     }

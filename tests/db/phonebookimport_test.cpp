@@ -206,3 +206,18 @@ TEST_F(PhoneBookImportTest, AnotherProgramAppendingMeanwhileLosesNothing) {
         EXPECT_TRUE(LookupCaller(a, "0401" + std::to_string(i), "", false)) << i;
     }
 }
+
+TEST_F(PhoneBookImportTest, NumbersTheLookupWouldMisreadAreStoredSoItFindsThem) {
+    tContact c;
+    c.sFamilyName = "Lang";
+    c.aNumbers = {{"0049 (0)30 5", NumberKind::Home, ""},
+                  {"+49 (0) 171 / 23 45 67 - 89 (Zentrale)", NumberKind::Work, ""}};
+    CPhoneBookImport import;
+    import.Prepare({c}, kPhoneBookFile);
+    std::string error;
+    ASSERT_EQ(import.Apply(kPhoneBookFile, {}, error), CPhoneBookImport::Outcome::Done);
+    tAnruf a;
+    EXPECT_TRUE(LookupCaller(a, "0305", "", false));
+    ASSERT_TRUE(LookupCaller(a, "0171234567 89", "", false)); // longer than TELEFON as written
+    EXPECT_EQ(a.sTelefon, "+4917123456789");
+}
