@@ -4,6 +4,7 @@
 #include "db/TextDecoding.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -233,11 +234,10 @@ Columns FindColumns(const Row& header) {
             }
         }
     }
+    std::map<std::string, int> labelOf(labels.begin(), labels.end());
     for (const auto& [index, column] : values) {
-        int label = -1;
-        for (const auto& [li, lc] : labels)
-            if (li == index) label = lc;
-        c.pairedPhones.emplace_back(label, column);
+        const auto it = labelOf.find(index);
+        c.pairedPhones.emplace_back(it == labelOf.end() ? -1 : it->second, column);
     }
     const auto ranked = [](std::vector<std::pair<int, int>> v) {
         std::stable_sort(v.begin(), v.end(),
