@@ -194,6 +194,11 @@ CPhoneBookImport::Apply(const std::string& phoneBook,
         if (!present.contains(aRowKeys[i])) toAdd.push_back(i);
 
     const size_t contacts = summary.iContacts;
+    if (toAdd.empty()) { // nothing new: the table is not rewritten
+        table.Unlock();
+        if (progress) progress(contacts, contacts);
+        return Outcome::Done;
+    }
     bool cancelled = false;
     const bool ok = table.AppendAll(toAdd.size(), [&](size_t i) {
         const tAnruf& r = aRows[toAdd[i]];
