@@ -4,6 +4,7 @@
 #include "app/DataFolder.h"
 #include "core/Settings.h"
 #include "db/ContactFile.h"
+#include "db/Conversion.h"
 #include "db/NumberMatch.h"
 #include "db/TableErrors.h"
 
@@ -59,6 +60,12 @@ int RunImportCommand(const std::string& file, const std::string& namedDataFolder
     std::string folder;
     if (!EnterDataFolder(namedDataFolder, exePath, folder, error)) return fail(error + ".");
 
+    // The tables as the program's start would leave them: an older release's phone book is
+    // taken over and brought to the current layout before rows are added to it.
+    TakeOverLegacyTableNames();
+    if (TablesNeedConversion() && ConvertTables(nullptr) != 0)
+        return fail("Die Tabellen in " + folder +
+                    " konnten nicht auf das aktuelle Format gebracht werden.");
     // Local numbers are compared as the lookup will compare them.
     LoadSettings();
     SetOwnAreaCode(sOrtsvorwahl);

@@ -221,3 +221,20 @@ TEST_F(ImportCommandTest, KilledImportLeavesAllOrNothing) {
     EXPECT_EQ(Rows(), 40001u);
     EXPECT_EQ(NameOf("0301111"), "Alt||");
 }
+
+TEST_F(ImportCommandTest, AnOlderReleasesPhoneBookIsTakenOverNotPassedBy) {
+    {
+        CBase old;
+        AddPhoneBookFields(old);
+        ASSERT_TRUE(old.Create((data / "RingScan.dbf").string()));
+        old.PutField("NAME", "Alt");
+        old.PutField("TELEFON", "0301111");
+        ASSERT_EQ(old.Append(), 1);
+    }
+    WriteWholeFile(dir.file("k.vcf"), ManyCards(2));
+    const Outcome run = Import("k.vcf");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_FALSE(fs::exists(data / "RingScan.dbf"));
+    EXPECT_EQ(Rows(), 5u);
+    EXPECT_EQ(NameOf("0301111"), "Alt||");
+}
