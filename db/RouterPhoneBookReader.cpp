@@ -113,12 +113,24 @@ int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
     return XML_STATUS_OK;
 }
 
+// Routers that declare ISO-8859-1 write "€" and "„" the Windows way, bytes 0x80-0x9F that
+// Latin-1 leaves to control characters; the Windows superset reads those files as meant.
+bool DeclaresLatin1(std::string_view bytes) {
+    const std::string head = AsciiLower(bytes.substr(
+        0,
+        bytes.find("?>") == std::string_view::npos ? 0 : std::min<size_t>(bytes.find("?>"), 200)));
+    if (!head.starts_with("<?xml") && !head.starts_with("\xef\xbb\xbf<?xml")) return false;
+    for (const char* name : {"\"iso-8859-1\"", "'iso-8859-1'", "\"latin1\"", "'latin1'"})
+        if (head.find(std::string("encoding=") + name) != std::string::npos) return true;
+    return false;
+}
+
 } // namespace
 
 std::vector<tContact> ReadRouterPhoneBook(std::string_view bytes, std::string& error) {
     error.clear();
     ParseState state;
-    XML_Parser parser = XML_ParserCreate(nullptr);
+    XML_Parser parser = XML_ParserCreate(DeclaresLatin1(bytes) ? "windows-1252" : nullptr);
     if (!parser) {
         error = "Kein Speicher f\u00fcr das Lesen der XML-Datei.";
         return {};

@@ -59,7 +59,10 @@ TEST(ContactFile, RouterPhoneBookInItsDeclaredEncodings) {
         EXPECT_EQ(c.aNumbers[3].sLabel, "Intern");
         EXPECT_EQ(read.aContacts[1].aNumbers.size(), 1u);
     }
-    EXPECT_TRUE(ReadContactFile(RouterBook("windows-1252", "x")).sError.empty());
+    // Declared Latin-1, written the Windows way: "€" is byte 0x80.
+    const tContactFile euro = ReadContactFile(Ansi(RouterBook("ISO-8859-1", "Caf\u00e9 \u20ac")));
+    ASSERT_EQ(euro.aContacts.size(), 2u);
+    EXPECT_EQ(euro.aContacts[0].sFormattedName, "Caf\u00e9 \u20ac");
     const tContactFile broken = ReadContactFile("<?xml version=\"1.0\"?>\n<phonebooks>\n<contact>");
     EXPECT_NE(broken.sError.find("Zeile"), std::string::npos) << broken.sError;
     EXPECT_TRUE(broken.aContacts.empty());
