@@ -77,9 +77,9 @@ int main(int argc, char* argv[]) {
                              early.sError.toLocal8Bit().constData());
                 return 2;
             }
-            return RunImportCommand(early.sImportFile.toStdString(),
-                                    early.sDataFolder.toStdString(), cb::ExecutablePath(), stdout,
-                                    stderr);
+            return RunImportCommand(early.sImportFile.toLocal8Bit().toStdString(),
+                                    early.sDataFolder.toLocal8Bit().toStdString(),
+                                    cb::ExecutablePath(), stdout, stderr);
         }
     }
     TApplication app(argc, argv);
