@@ -362,6 +362,7 @@ std::vector<tContact> ReadVCards(std::string_view bytes) {
     std::vector<tContact> cards;
     std::optional<CardBuilder> card;
     int nestedDepth = 0; // cards inside a card (2.1 AGENT) are passed over
+    bool version21 = false;
     std::string logical;
     size_t pos = 0;
     while (pos < text.size()) {
@@ -385,7 +386,10 @@ std::vector<tContact> ReadVCards(std::string_view bytes) {
             }
             if (!IsFoldBlank(text[pos])) break;
             const Line more = NextLine(text, pos);
-            if (keep) logical.append(text.substr(more.begin + 1, more.end - more.begin - 1));
+            // vCard 2.1 unfolds by taking out the line break alone; later versions also take
+            // the blank that marks the continuation.
+            const size_t skip = version21 ? 0 : 1;
+            if (keep) logical.append(text.substr(more.begin + skip, more.end - more.begin - skip));
             pos = more.next;
         }
         if (!keep) continue;
@@ -396,8 +400,10 @@ std::vector<tContact> ReadVCards(std::string_view bytes) {
             if (name == "BEGIN") {
                 if (card)
                     ++nestedDepth;
-                else
+                else {
                     card.emplace(unicode);
+                    version21 = false;
+                }
             } else if (nestedDepth > 0) {
                 --nestedDepth;
             } else if (card) {
@@ -407,7 +413,10 @@ std::vector<tContact> ReadVCards(std::string_view bytes) {
             continue;
         }
         if (!card || nestedDepth > 0) continue;
-        if (const auto p = ParseProperty(logical)) card->Add(*p);
+        if (const auto p = ParseProperty(logical)) {
+            if (p->sName == "VERSION") version21 = TrimBlanks(p->sValue).starts_with("2.");
+            card->Add(*p);
+        }
     }
     if (card) cards.push_back(card->Finish()); // a last card without END
     return cards;

@@ -36,6 +36,8 @@ TEST(VCardReader, Version21FromAnOldPhoneWithQuotedPrintableAndBareTypes) {
              "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Wei=C3=\n"
              "=9F;J=C3=BCrgen;;;\n"
              "FN;CHARSET=UTF-8;QUOTED-PRINTABLE:J=C3=BCrgen Wei=C3=9F\n"
+             "ORG:Brauerei und\n"
+             " Ausschank\n"
              "TEL;CELL;VOICE:0171 1234567\n"
              "TEL;HOME:089/555-1234\n"
              "TEL;WORK;FAX:+49 89 5550\n"
@@ -52,6 +54,7 @@ TEST(VCardReader, Version21FromAnOldPhoneWithQuotedPrintableAndBareTypes) {
     EXPECT_EQ(c.sGivenName, "J\u00fcrgen");
     EXPECT_EQ(c.sFormattedName, "J\u00fcrgen Wei\u00df");
     EXPECT_EQ(c.sNote, "Gr\u00fc\u00dfe\r\naus M\u00fcnchen");
+    EXPECT_EQ(c.sOrganization, "Brauerei und Ausschank"); // 2.1 keeps the fold's blank
     ASSERT_EQ(c.aNumbers.size(), 3u);
     EXPECT_EQ(c.aNumbers[0].sNumber, "0171 1234567");
     EXPECT_EQ(c.aNumbers[0].kind, NumberKind::Mobile);
