@@ -6,12 +6,13 @@
 
 #include <string>
 
-// The program's options: --help, --version, --daten ORDNER.
+// The program's options: --help, --version, --daten ORDNER, --importieren DATEI.
 struct TCommandLine {
     bool bHelp = false;
     bool bVersion = false;
     QString sDataFolder;         // empty: not named
     std::string sDataFolderPath; // the same as the bytes given, for the file system
+    QString sImportFile;         // contacts to add to the phone book, then end; empty: none
     QString sError;              // German text for the user; empty when the arguments are sound
 };
 
@@ -24,6 +25,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments);
 // -style, -display ...) are left to it. The folder after --daten is kept byte for byte: a
 // name in another encoding than the locale's still names the folder.
 TCommandLine ParseProgramArguments(int argc, char* argv[]);
+// True when the arguments ask for --importieren, spelt out or with its value attached.
+bool ImportRequested(const QStringList& arguments);
 
 // The text --help prints: options and where each file lives.
 QString CommandLineHelp();

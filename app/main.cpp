@@ -2,6 +2,7 @@
 // Application entry: a tray program without a main window or taskbar button.
 #include "app/CommandLine.h"
 #include "app/DataFolder.h"
+#include "app/ImportCommand.h"
 #include "app/MainWnd.h"
 #include "core/Settings.h"
 #include "platform/ErrorBox.h"
@@ -69,6 +70,19 @@ int main(int argc, char* argv[]) {
         const QString text = commandLine.bHelp ? CommandLineHelp() : CommandLineVersion() + '\n';
         std::fputs(text.toLocal8Bit().constData(), stdout);
         return 0;
+    }
+    // An import needs no display and no running monitor.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!commandLine.sImportFile.isEmpty() || ImportRequested(arguments)) {
+        if (!commandLine.sError.isEmpty()) {
+            std::fprintf(stderr, "callbeacon: %s\nMehr mit: callbeacon --help\n",
+                         commandLine.sError.toLocal8Bit().constData());
+            return 2;
+        }
+        return RunImportCommand(commandLine.sImportFile.toLocal8Bit().toStdString(),
+                                commandLine.sDataFolderPath, exePath, stdout, stderr);
     }
     if (!commandLine.sError.isEmpty()) {
         std::fprintf(stderr, "callbeacon: %s\nMehr mit: callbeacon --help\n",

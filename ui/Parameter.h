@@ -54,6 +54,8 @@ public:
     QLabel* LabelKennwort;
     QLineEdit* NetzwerkKennwort;
     QLabel* KennwortAbgelehnt; // the last announcement the key refused, and why
+    QLabel* LabelOrtsvorwahl;
+    QLineEdit* Ortsvorwahl;
     // Page "Fenster"
     QCheckBox* FensterPositionen;
     QCheckBox* BeimAnmeldenStarten; // the autostart entry, not a setting of the file
