@@ -15,16 +15,20 @@ const QCommandLineOption kVersion({QStringLiteral("v"), QStringLiteral("version"
 const QCommandLineOption kDaten(QStringLiteral("daten"),
                                 QStringLiteral("Nimmt die Tabellen aus ORDNER (muss bestehen)."),
                                 QStringLiteral("ORDNER"));
+const QCommandLineOption kOhneEinrichtung(
+    QStringLiteral("ohne-einrichtung"),
+    QStringLiteral("Fragt beim ersten Start nicht, wie das Telefon angeschlossen ist."));
 
 } // namespace
 
 TCommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.addOptions({kHelp, kVersion, kDaten});
+    parser.addOptions({kHelp, kVersion, kDaten, kOhneEinrichtung});
     TCommandLine result;
     const bool bParsed = parser.parse(arguments);
     result.bHelp = parser.isSet(kHelp);
     result.bVersion = parser.isSet(kVersion);
+    result.bOhneEinrichtung = parser.isSet(kOhneEinrichtung);
     // Qt's own messages are English; ours name the fault in German.
     if (!parser.unknownOptionNames().isEmpty()) {
         QStringList names;
@@ -50,15 +54,24 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
 
 QString CommandLineHelp() {
     return QStringLiteral(
-        "Aufruf: callbeacon [--daten ORDNER]\n"
-        "Anrufmonitor für ISDN-Anschlüsse: zeigt Anrufer, führt eine Anruferliste und\n"
-        "lebt als Symbol im Infobereich der Arbeitsoberfläche.\n"
+        "Aufruf: callbeacon [--daten ORDNER] [--ohne-einrichtung]\n"
+        "Anrufmonitor für IP-Anschlüsse (Anrufmonitor des Routers) und ISDN-Anschlüsse\n"
+        "(CAPI 2.0): zeigt Anrufer, führt eine Anruferliste und lebt als Symbol im\n"
+        "Infobereich der Arbeitsoberfläche.\n"
         "\n"
         "Optionen:\n"
         "  -h, --help        Zeigt diese Hilfe an.\n"
         "  -v, --version     Zeigt die Versionsnummer an.\n"
         "  --daten ORDNER    Nimmt die Tabellen aus ORDNER (muss bestehen), zum Beispiel\n"
         "                    einem Ordner auf einem Dateiserver.\n"
+        "  --ohne-einrichtung  Fragt beim ersten Start nicht, wie das Telefon\n"
+        "                    angeschlossen ist.\n"
+        "\n"
+        "Leitung ([Leitung] Art in den Einstellungen):\n"
+        "  Anrufmonitor      der Anrufmonitor des Routers (Adresse, Port 1012); am Router\n"
+        "                    einschalten: an einem Telefon #96*5* wählen.\n"
+        "  CAPI              eine ISDN-Karte oder CAPI über TCP (~/.capi20rc).\n"
+        "  Keine             nur Netzwerk-Client.\n"
         "\n"
         "Dateien:\n"
         "  Adressen.dbf, Anrufe.dbf  Telefonbuch und Anruferliste im Datenordner: dem mit\n"

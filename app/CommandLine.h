@@ -4,12 +4,13 @@
 #include <QString>
 #include <QStringList>
 
-// The program's options: --help, --version, --daten ORDNER.
+// The program's options: --help, --version, --daten ORDNER, --ohne-einrichtung.
 struct TCommandLine {
     bool bHelp = false;
     bool bVersion = false;
-    QString sDataFolder; // empty: not named
-    QString sError;      // German text for the user; empty when the arguments are sound
+    bool bOhneEinrichtung = false; // no first-start assistant (scripts, tests, the demo)
+    QString sDataFolder;           // empty: not named
+    QString sError;                // German text for the user; empty when the arguments are sound
 };
 
 // Parses the arguments, program name first. Qt's own options must already be taken out

@@ -12,6 +12,7 @@
 #include "platform/TermSignals.h"
 #include "platform/Trace.h"
 #include "platform/UserPaths.h"
+#include "ui/Einrichtung.h"
 #include "ui/Resources.h"
 
 #include <QApplication>
@@ -123,6 +124,11 @@ int main(int argc, char* argv[]) {
         }
         return 1;
     }
+
+    // A new user without ISDN would otherwise meet a tray icon that monitors nothing.
+    if (!commandLine.bOhneEinrichtung && !bEndRequested &&
+        FirstStartNeedsAssistant(SettingsFilePath()))
+        RunFirstStartAssistant();
 
     // Another CAPI library may be named for a workstation's own driver or for tests.
     const char* capiLibrary = std::getenv("CALLBEACON_CAPI_LIBRARY");
