@@ -27,7 +27,7 @@ endforeach()
 add_custom_target(cb_package_docs ALL DEPENDS ${_gz})
 
 install(TARGETS callbeacon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_BINARY_DIR}/Avon.dbf DESTINATION ${CMAKE_INSTALL_DATADIR}/callbeacon)
+install(FILES ${CMAKE_BINARY_DIR}/Avon.dbf ${CMAKE_BINARY_DIR}/Avon.cpg DESTINATION ${CMAKE_INSTALL_DATADIR}/callbeacon)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/callbeacon.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${_pkg}/${CB_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -297,14 +297,12 @@ void TDlgParameter::BuildLinePage() {
     LeitungKeine = new QRadioButton(QStringLiteral("Keine (nur Netzwerk-Client)"), leitung);
     LeitungKeine->setObjectName(QStringLiteral("LeitungKeine"));
     LeitungKeine->setToolTip(QStringLiteral(
-        "Dieser Arbeitsplatz überwacht keine Leitung;
-die Anrufe meldet ein Netzwerk-Server."));
+        "Dieser Arbeitsplatz überwacht keine Leitung;\ndie Anrufe meldet ein Netzwerk-Server."));
     BtnAssistent = new QPushButton(QStringLiteral("&Assistent …"), leitung);
     BtnAssistent->setObjectName(QStringLiteral("BtnAssistent"));
     BtnAssistent->setAutoDefault(false);
     BtnAssistent->setToolTip(
-        QStringLiteral("Fragt wie beim ersten Start, wie das Telefon angeschlossen ist,
-und "
+        QStringLiteral("Fragt wie beim ersten Start, wie das Telefon angeschlossen ist,\nund "
                        "prüft die Verbindung zum Anrufmonitor des Routers."));
     connect(BtnAssistent, &QPushButton::clicked, this, &TDlgParameter::BtnAssistentClick);
     auto* adresseLabel = NewLabel("Label7", QStringLiteral("Adresse"), leitung);
