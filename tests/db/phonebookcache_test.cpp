@@ -2,8 +2,8 @@
 // The snapshot must name every call exactly as the phone-book lookup does.
 #include "db/PhoneBookCache.h"
 
-#include "support/TestSupport.h"
 #include "support/TableSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
