@@ -4,6 +4,7 @@
 #include "app/DataFolder.h"
 #include "app/MainWnd.h"
 #include "core/Settings.h"
+#include "core/Version.h"
 #include "platform/ErrorBox.h"
 #include "platform/ErrorBoxQt.h"
 #include "platform/ExePath.h"
@@ -80,6 +81,8 @@ int main(int argc, char* argv[]) {
     }
     app.setQuitOnLastWindowClosed(false);
     app.setApplicationName(QStringLiteral("CallBeacon"));
+    // Lets the desktop match windows and tray to the installed menu entry and icon.
+    app.setDesktopFileName(QString::fromLatin1(kApplicationId));
     Q_INIT_RESOURCE(help);
     InitUiResources();
     app.setWindowIcon(cb::ApplicationIcon());

@@ -9,3 +9,6 @@ inline constexpr double kProgramVersion = 1.5;
 inline QString ProgramVersionText() {
     return QString::asprintf("%1.2f", kProgramVersion);
 }
+
+// One id for the desktop entry, the AppStream component and the icon of an installation.
+inline constexpr const char* kApplicationId = "io.github.callbeacon.CallBeacon";
