@@ -5,7 +5,6 @@
 #include "capi/CapiConfig.h"
 
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <sys/time.h>
@@ -19,11 +18,9 @@ template <typename Fn> void Bind(void* library, const char* name, Fn& fn) {
 
 // libcapi20 writes its debug lines to standard error at level 255 when its settings file
 // names no TRACELEVEL, which is the case on most workstations. A user's terminal gets them
-// only when asked for: the program's trace is on, or the library's settings name a level
-// (the library then applies that level itself when it reads them).
+// only when that file asks for them; the library then applies the named level itself when it
+// reads the file (after this, at its first call).
 void QuietenLibraryTrace(void* library) {
-    const char* trace = std::getenv("CALLBEACON_TRACE");
-    if (trace && *trace) return;
     if (cb::ReadCapiConfig().iTraceLevel >= 0) return;
     using FnSetTraceLevel = void (*)(int);
     if (auto setLevel =

@@ -39,9 +39,8 @@ protected:
                                     " 2>'" + (dir / "stderr.txt").string() + "'";
         app = std::make_unique<ChildProcess>(
             std::vector<std::string>{"sh", "-c", command},
-            // Without the program's trace: with it on, the library may speak.
             std::vector<std::string>{"HOME=" + dir.string(), "QT_QPA_PLATFORM=offscreen",
-                                     "CALLBEACON_TRACE="},
+                                     "CALLBEACON_TRACE=" + (dir / "trace.txt").string()},
             dir.string());
     }
     std::string Err() const { return ReadWholeFile((dir / "stderr.txt").string()); }
