@@ -187,7 +187,10 @@ TDlgEinrichtung::TDlgEinrichtung(const TLineChoice& preset, QWidget* parent) : Q
     connect(ArtCapi, &QRadioButton::toggled, this, &TDlgEinrichtung::ArtClick);
     connect(ArtKeine, &QRadioButton::toggled, this, &TDlgEinrichtung::ArtClick);
     connect(BtnPruefen, &QPushButton::clicked, this, &TDlgEinrichtung::PruefeVerbindung);
-    connect(RouterAdresse, &QLineEdit::textEdited, TestErgebnis, &QLabel::clear);
+    connect(RouterAdresse, &QLineEdit::textEdited, this, [this] {
+        TestErgebnis->clear();
+        TestErgebnis->hide();
+    });
     connect(BtnUebernehmen, &QPushButton::clicked, this, &QDialog::accept);
     connect(BtnUeberspringen, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -217,7 +220,7 @@ void TDlgEinrichtung::ArtClick() {
                        static_cast<QWidget*>(BtnPruefen)})
         w->setEnabled(router);
     RouterHinweis->setVisible(router);
-    TestErgebnis->setVisible(router);
+    TestErgebnis->setVisible(router && !TestErgebnis->text().isEmpty());
     CapiHinweis->setVisible(ArtCapi->isChecked());
     KeineHinweis->setVisible(ArtKeine->isChecked());
 }
@@ -232,6 +235,7 @@ void TDlgEinrichtung::PruefeVerbindung() {
                                 : RouterAdresse->text().trimmed();
     const quint16 port = static_cast<quint16>(RouterPort->value());
     TestErgebnis->setText(QStringLiteral("Verbinde mit %1, Port %2 …").arg(address).arg(port));
+    TestErgebnis->show();
     BtnPruefen->setEnabled(false);
     socket = new QTcpSocket(this);
     QTcpSocket* const probe = socket;
