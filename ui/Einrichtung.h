@@ -69,5 +69,4 @@ private:
 
     QTcpSocket* socket = nullptr;
     QTimer* testTimeout;
-    bool bTestedOnce = false;
 };
