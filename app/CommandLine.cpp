@@ -42,6 +42,9 @@ std::string OptionName(const std::string& argument) {
     std::string name = argument.substr(argument[1] == '-' ? 2 : 1);
     return name.substr(0, name.find('='));
 }
+const QCommandLineOption kOhneEinrichtung(
+    QStringLiteral("ohne-einrichtung"),
+    QStringLiteral("Fragt beim ersten Start nicht, wie das Telefon angeschlossen ist."));
 
 } // namespace
 
@@ -73,11 +76,12 @@ TCommandLine ParseProgramArguments(int argc, char* argv[]) {
 
 TCommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.addOptions({kHelp, kVersion, kDaten, kImportieren});
+    parser.addOptions({kHelp, kVersion, kDaten, kImportieren, kOhneEinrichtung});
     TCommandLine result;
     const bool bParsed = parser.parse(arguments);
     result.bHelp = parser.isSet(kHelp);
     result.bVersion = parser.isSet(kVersion);
+    result.bOhneEinrichtung = parser.isSet(kOhneEinrichtung);
     // Qt's own messages are English; ours name the fault in German.
     if (!parser.unknownOptionNames().isEmpty()) {
         QStringList names;
@@ -122,9 +126,10 @@ bool ImportRequested(const QStringList& arguments) {
 
 QString CommandLineHelp() {
     return QStringLiteral(
-        "Aufruf: callbeacon [--daten ORDNER] [--importieren DATEI]\n"
-        "Anrufmonitor für ISDN-Anschlüsse: zeigt Anrufer, führt eine Anruferliste und\n"
-        "lebt als Symbol im Infobereich der Arbeitsoberfläche.\n"
+        "Aufruf: callbeacon [--daten ORDNER] [--importieren DATEI] [--ohne-einrichtung]\n"
+        "Anrufmonitor für IP-Anschlüsse (Anrufmonitor des Routers) und ISDN-Anschlüsse\n"
+        "(CAPI 2.0): zeigt Anrufer, führt eine Anruferliste und lebt als Symbol im\n"
+        "Infobereich der Arbeitsoberfläche.\n"
         "\n"
         "Optionen:\n"
         "  -h, --help        Zeigt diese Hilfe an.\n"
@@ -134,6 +139,14 @@ QString CommandLineHelp() {
         "  --importieren DATEI  Nimmt die Kontakte aus DATEI ins Telefonbuch auf\n"
         "                    (vCard, Telefonbuch-Export des Routers als XML, CSV von\n"
         "                    Google oder Outlook), meldet das Ergebnis und endet.\n"
+        "  --ohne-einrichtung  Fragt beim ersten Start nicht, wie das Telefon\n"
+        "                    angeschlossen ist.\n"
+        "\n"
+        "Leitung ([Leitung] Art in den Einstellungen):\n"
+        "  Anrufmonitor      der Anrufmonitor des Routers (Adresse, Port 1012); am Router\n"
+        "                    einschalten: an einem Telefon #96*5* wählen.\n"
+        "  CAPI              eine ISDN-Karte oder CAPI über TCP (~/.capi20rc).\n"
+        "  Keine             nur Netzwerk-Client.\n"
         "\n"
         "Dateien:\n"
         "  Adressen.dbf, Anrufe.dbf  Telefonbuch und Anruferliste im Datenordner: dem mit\n"

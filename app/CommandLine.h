@@ -6,14 +6,16 @@
 
 #include <string>
 
-// The program's options: --help, --version, --daten ORDNER, --importieren DATEI.
+// The program's options: --help, --version, --daten ORDNER, --importieren DATEI,
+// --ohne-einrichtung.
 struct TCommandLine {
     bool bHelp = false;
     bool bVersion = false;
-    QString sDataFolder;         // empty: not named
-    std::string sDataFolderPath; // the same as the bytes given, for the file system
-    QString sImportFile;         // contacts to add to the phone book, then end; empty: none
-    QString sError;              // German text for the user; empty when the arguments are sound
+    bool bOhneEinrichtung = false; // no first-start assistant (scripts, tests, the demo)
+    QString sDataFolder;           // empty: not named
+    std::string sDataFolderPath;   // the same as the bytes given, for the file system
+    QString sImportFile;           // contacts to add to the phone book, then end; empty: none
+    QString sError;                // German text for the user; empty when the arguments are sound
 };
 
 // Parses the arguments, program name first. Qt's own options must already be taken out

@@ -5,6 +5,7 @@
 #include "app/ImportCommand.h"
 #include "app/MainWnd.h"
 #include "core/Settings.h"
+#include "core/Version.h"
 #include "platform/ErrorBox.h"
 #include "platform/ErrorBoxQt.h"
 #include "platform/ExePath.h"
@@ -13,6 +14,7 @@
 #include "platform/TermSignals.h"
 #include "platform/Trace.h"
 #include "platform/UserPaths.h"
+#include "ui/Einrichtung.h"
 #include "ui/Resources.h"
 
 #include <QApplication>
@@ -92,6 +94,8 @@ int main(int argc, char* argv[]) {
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     app.setApplicationName(QStringLiteral("CallBeacon"));
+    // Lets the desktop match windows and tray to the installed menu entry and icon.
+    app.setDesktopFileName(QString::fromLatin1(kApplicationId));
     Q_INIT_RESOURCE(help);
     InitUiResources();
     app.setWindowIcon(cb::ApplicationIcon());
@@ -141,6 +145,11 @@ int main(int argc, char* argv[]) {
         }
         return 1;
     }
+
+    // A new user without ISDN would otherwise meet a tray icon that monitors nothing.
+    if (!commandLine.bOhneEinrichtung && !bEndRequested &&
+        FirstStartNeedsAssistant(SettingsFilePath()))
+        RunFirstStartAssistant();
 
     // Another CAPI library may be named for a workstation's own driver or for tests.
     const char* capiLibrary = std::getenv("CALLBEACON_CAPI_LIBRARY");

@@ -45,7 +45,7 @@ void Fill(CBase& db, int i) {
                                std::to_string(i % 200));
     db.PutField("PLZORT", std::to_string(10000 + i % 89999));
     db.PutField("ORT", "Berlin");
-    db.PutField("EMAIL", "h" + std::to_string(i) + "@example.org");
+    db.PutField("EMAIL", "h" + std::to_string(i) + "@mail.invalid");
     db.PutField("FAX", "");
     db.PutField("APARTNER", "");
 }

@@ -2,6 +2,8 @@
 // libcapi20: the kernel's CAPI device or a remote line named in ~/.capi20rc.
 #include "capi/CapiPlatform.h"
 
+#include "capi/CapiConfig.h"
+
 #include <csignal>
 #include <cstring>
 #include <dlfcn.h>
@@ -12,6 +14,18 @@ namespace capi_platform {
 namespace {
 template <typename Fn> void Bind(void* library, const char* name, Fn& fn) {
     fn = reinterpret_cast<Fn>(dlsym(library, name));
+}
+
+// libcapi20 writes its debug lines to standard error at level 255 when its settings file
+// names no TRACELEVEL, which is the case on most workstations. A user's terminal gets them
+// only when that file asks for them; the library then applies the named level itself when it
+// reads the file (after this, at its first call).
+void QuietenLibraryTrace(void* library) {
+    if (cb::ReadCapiConfig().iTraceLevel >= 0) return;
+    using FnSetTraceLevel = void (*)(int);
+    if (auto setLevel =
+            reinterpret_cast<FnSetTraceLevel>(dlsym(library, "capi20ext_set_tracelevel")))
+        setLevel(0);
 }
 } // namespace
 
@@ -40,6 +54,7 @@ void BindEntryPoints(CapiBase& capi) {
     Bind(lib, "capi20_get_profile", capi.CAPI_GET_PROFILE);
     Bind(lib, "capi20_isinstalled", capi.CAPI_INSTALLED);
     Bind(lib, "capi20_fileno", capi.CAPI_FILENO);
+    QuietenLibraryTrace(lib);
 }
 
 bool DeviceReachable(const CapiBase& capi) {

@@ -166,11 +166,17 @@ void SaveSettings() {
     cb::CIniFile(SettingsFilePath()).WriteEntries(entries);
 }
 
-bool UseRouterCallMonitor() {
+TLineKind LineKind() {
     std::string art = sLeitungArt;
     for (char& c : art)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return art == "anrufmonitor";
+    if (art == "anrufmonitor") return TLineKind::RouterCallMonitor;
+    if (art == "keine") return TLineKind::None;
+    return TLineKind::Capi;
+}
+
+bool UseRouterCallMonitor() {
+    return LineKind() == TLineKind::RouterCallMonitor;
 }
 
 namespace {

@@ -31,8 +31,9 @@ struct TSettings {
     bool abZeige[10] = {};   // Zeige0..Zeige9: number i is monitored
     char aszNr[10][25] = {}; // Nr0..Nr9: the called numbers, at most 24 characters
     // [Leitung]
-    std::string sLeitungArt = "CAPI";          // Art: "CAPI" (an ISDN line) or
+    std::string sLeitungArt = "CAPI";          // Art: "CAPI" (an ISDN line),
                                                // "Anrufmonitor" (the router's call monitor)
+                                               // or "Keine" (no line: a network client)
     std::string sLeitungAdresse = "fritz.box"; // Adresse: the router's name or address
     int32_t iLeitungPort = 1012;               // Port: the call monitor's TCP port
 };
@@ -73,6 +74,12 @@ void UnwatchSettings(int id);
 void AnnounceSettingsChanged();
 // True when [Leitung] Art names the router's call monitor (any case); anything else is CAPI.
 bool UseRouterCallMonitor();
+// The kind of line [Leitung] Art names (any case); an unknown value is CAPI, as before.
+enum class TLineKind { Capi, RouterCallMonitor, None };
+TLineKind LineKind();
+inline constexpr const char* kLineKindCapi = "CAPI";
+inline constexpr const char* kLineKindRouter = "Anrufmonitor";
+inline constexpr const char* kLineKindNone = "Keine";
 // Restores the defaults in memory and clears bSettingsLoaded (program start; tests).
 void ResetSettings();
 

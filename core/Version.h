@@ -12,3 +12,6 @@
 inline QString ProgramVersionText() {
     return QStringLiteral(CB_VERSION);
 }
+
+// One id for the desktop entry, the AppStream component and the icon of an installation.
+inline constexpr const char* kApplicationId = "io.github.callbeacon.CallBeacon";

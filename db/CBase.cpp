@@ -567,7 +567,28 @@ bool CBase::Create(const std::string& requestedName) {
     if (!f) return p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
     ++gWriteGeneration;
     if (std::fclose(f) != 0) return p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
+    // The table is sound without it; a reader that needs it then guesses, as before.
+    WriteCodePageFile(fileName);
     return Open(fileName);
+}
+
+std::string CBase::CodePageFileOf(const std::string& tableFile) {
+    const size_t slash = tableFile.find_last_of('/');
+    const size_t dot = tableFile.find_last_of('.');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string stem = hasExtension ? tableFile.substr(0, dot) : tableFile;
+    // A table named in capitals (from DOS) gets its companion in capitals too.
+    const bool capitals = hasExtension && tableFile.compare(dot, 4, ".DBF") == 0;
+    return stem + (capitals ? ".CPG" : ".cpg");
+}
+
+bool CBase::WriteCodePageFile(const std::string& tableFile) {
+    const std::string name = CodePageFileOf(tableFile);
+    FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fputs("1252\n", f) >= 0;
+    return std::fclose(f) == 0 && written;
 }
 
 int CBase::FieldCount() const {

@@ -128,6 +128,14 @@ public:
     void SetCodePageMark(uint8_t mark);
     static constexpr uint8_t kWindowsAnsiMark = 0x57;
 
+    // The code-page file beside a table ("Anrufe.dbf" -> "Anrufe.cpg", "ADRESSEN.DBF" ->
+    // "ADRESSEN.CPG"). Readers such as GDAL and QGIS take the character set from it, not from
+    // the header's mark, which some of them read as ISO-8859-1 and so lose "€", "„", "“", "–".
+    static std::string CodePageFileOf(const std::string& tableFile);
+    // Writes "1252" into it: the texts of every table of this program are Windows-1252.
+    // Create does this for the table it creates; false when it cannot be written.
+    static bool WriteCodePageFile(const std::string& tableFile);
+
 private:
     bool OpenFile(const std::string& fileName, bool bReadOnly);
     bool Rewrite(bool dropDeleted, size_t extra, const std::function<bool(size_t)>& fill);

@@ -165,6 +165,7 @@ bool ConvertTable(const TableKind& kind, ConversionProgress* progress, std::stri
         reason = why;
         target.Close();
         Remove(scratch);
+        Remove(CBase::CodePageFileOf(scratch));
         return false;
     };
     auto failWrite = [&] { return fail(DescribeTableError(scratch, target.LastError())); };
@@ -186,9 +187,12 @@ bool ConvertTable(const TableKind& kind, ConversionProgress* progress, std::stri
     if (!IsComplete(scratch, copied))
         return fail(TableDisplayPath(scratch) + " konnte nicht vollständig geschrieben werden");
 
+    // The scratch table's code-page file goes; the table gets its own under its name.
+    Remove(CBase::CodePageFileOf(scratch));
     if (fresh) {
         if (!Rename(scratch, destination))
             return fail(TableDisplayPath(destination) + " konnte nicht angelegt werden");
+        CBase::WriteCodePageFile(destination);
         return true;
     }
     if (!cb::KeepProperties(scratch, cb::PropertiesOf(destination)))
@@ -205,6 +209,7 @@ bool ConvertTable(const TableKind& kind, ConversionProgress* progress, std::stri
         return false;
     }
     Remove(backup);
+    CBase::WriteCodePageFile(destination);
     return true; // the source closes last, and with it its lock
 }
 

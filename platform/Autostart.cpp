@@ -73,9 +73,9 @@ bool SetAutostart(bool on, const std::string& exePath, const std::string& dataFo
     text << "[Desktop Entry]\n"
             "Type=Application\n"
             "Name=CallBeacon\n"
-            "Comment=Anrufmonitor für ISDN-Anschlüsse\n"
+            "Comment=Anrufmonitor für IP- und ISDN-Anschlüsse\n"
          << "Exec=" << DesktopExecLine(exePath, dataFolder) << "\n"
-         << "Icon=callbeacon\n"
+         << "Icon=io.github.callbeacon.CallBeacon\n" // the installed icon's name
             "Terminal=false\n"
             "X-GNOME-Autostart-enabled=true\n";
     // Written beside and renamed, so a full disk never leaves half an entry.

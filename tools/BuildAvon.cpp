@@ -122,6 +122,8 @@ bool Build(const std::vector<Row>& rows, const fs::path& out) {
     if (!complete) return Fail("record count mismatch in " + scratch);
     fs::rename(scratch, name, ec);
     if (ec) return Fail("cannot rename " + scratch + " to " + name);
+    fs::remove(CBase::CodePageFileOf(scratch), ec);
+    if (!CBase::WriteCodePageFile(name)) return Fail("cannot write " + CBase::CodePageFileOf(name));
     return true;
 }
 

@@ -3,6 +3,8 @@
 # The demo: installs what is missing, builds, prepares demo-data/ (the real area-code
 # directory, an empty call log, a small phone book), starts the simulated ISDN line and the
 # program, and rings a few calls. Stop it with "Beenden" in the tray menu or Ctrl+C here.
+# Without a desktop it runs on a virtual display, keeps one screenshot per call and one of
+# the call history in demo-data/, and ends by itself after the last call.
 #   tools/demo.sh [--isdn]        on a simulated ISDN line (CAPI), the default
 #   tools/demo.sh --call-monitor  on a simulated router's call monitor (an IP line)
 set -euo pipefail
@@ -22,7 +24,7 @@ cmake --build build -j"$(nproc)" --target callbeacon callbeacon-line callbeacon-
 
 data=$root/demo-data
 mkdir -p "$data/home"
-cp build/Avon.dbf "$data/Avon.dbf"
+cp build/Avon.dbf build/Avon.cpg "$data/"
 build/tools/callbeacon-demo-data "$data"
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
@@ -62,12 +64,12 @@ monitor_script() {
 }
 
 cleanup() { kill "$line_pid" 2>/dev/null || true; }
-program=$root/build/callbeacon
+# A copy of its own, stripped (a fraction of the build's size with its debug information),
+# keeps the demo's settings in demo-data/callbeacon.INI, beside it.
+strip --strip-unneeded -o "$data/callbeacon" build/callbeacon
+program=$data/callbeacon
 if [ "$line_kind" = call-monitor ]; then
   monitor_script | build/callbeacon-line --call-monitor --port "$port" > "$data/line.log" &
-  # A copy of its own keeps the demo's line settings in demo-data/callbeacon.INI.
-  cp build/callbeacon "$data/callbeacon"
-  program=$data/callbeacon
   python3 - "$data/callbeacon.INI" "$port" <<'INI'
 import sys
 path, port = sys.argv[1], sys.argv[2]
@@ -90,14 +92,16 @@ fi
 line_pid=$!
 trap cleanup EXIT
 
-# Announcements, should the settings turn on the server, stay on this machine.
-run=(env HOME="$data/home" CALLBEACON_BROADCAST=127.255.255.255 "$program")
+# Announcements, should the settings turn on the server, stay on this machine. The line is
+# set up by the demo, so the first-start assistant is not needed.
+run=(env HOME="$data/home" CALLBEACON_BROADCAST=127.255.255.255 "$program" --ohne-einrichtung)
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No desktop found: running on a virtual display; screenshots go to demo-data/screen.png."
-  (cd "$data" && xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-      "$@" & app=$!
-      trap "kill $app 2>/dev/null" INT TERM
-      while kill -0 $app 2>/dev/null; do import -window root screen.png 2>/dev/null || true; sleep 3; done' _ "${run[@]}")
+  calls=$(script | grep -c '^ring ')
+  echo "No desktop found: running on a virtual display; one screenshot per call goes to demo-data/."
+  (cd "$data" && xvfb-run -a -s "-screen 0 1024x768x24" \
+      "$root/tools/demo-shots.sh" "$data" "$calls" 1024 "${run[@]}")
+  echo "Pictures: $(cd "$root" && ls demo-data/call-*.png demo-data/anrufer.png 2>/dev/null | tr '\n' ' ')"
+  echo "(in $data)"
 else
   echo "CallBeacon runs in the tray (or a small window at the top right if there is no tray)."
   echo "Calls ring every few seconds. Quit with \"Beenden\" in its menu or Ctrl+C here."

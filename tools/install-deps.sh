@@ -9,7 +9,7 @@ packages=(
   g++ make cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev libphonenumber-dev libexpat1-dev libicu-dev
   libcapi20-3
-  python3 xvfb xauth imagemagick
+  python3 xvfb xauth imagemagick xdotool binutils
   fonts-liberation2 fonts-dejavu-core
 )
 # Tests, sanitizers, fuzzers, benchmarks, the package and its checks.
@@ -18,8 +18,8 @@ if [ "${1:-}" != "--demo" ]; then
     clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libshp-dev
     python3-dbfread python3-dbf gdal-bin
-    x11-apps xdotool iproute2 procps
-    dpkg-dev file fakeroot lintian desktop-file-utils appstream
+    x11-apps iproute2 procps
+    dpkg-dev debhelper file fakeroot lintian desktop-file-utils appstream
   )
 fi
 

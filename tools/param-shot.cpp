@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Screenshots of every page of the settings dialog and of the Info dialog, for the docs:
+// Screenshots of every page of the settings dialog, the Info dialog and the first-start
+// assistant, for the docs:
 //   callbeacon-param-shot OUTPUT_DIR
 // Runs in a scratch folder with small sample tables, sample numbers and sample driver texts.
 #include "capi/CapiBase.h"
 #include "core/Settings.h"
 #include "db/CBase.h"
+#include "ui/Einrichtung.h"
 #include "ui/Info.h"
 #include "ui/Parameter.h"
 #include "ui/Resources.h"
@@ -88,6 +90,10 @@ int main(int argc, char** argv) {
     {
         TDlgInfo dlg(nullptr);
         ok = Save(&dlg, out + QStringLiteral("/info.png")) && ok;
+    }
+    {
+        TDlgEinrichtung dlg;
+        ok = Save(&dlg, out + QStringLiteral("/einrichtung.png")) && ok;
     }
     QDir::setCurrent(QDir::tempPath());
     return ok ? 0 : 1;

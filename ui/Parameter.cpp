@@ -10,6 +10,7 @@
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"
 #include "platform/UserPaths.h"
+#include "ui/Einrichtung.h"
 #include "ui/Placement.h"
 
 #include <QCheckBox>
@@ -327,6 +328,17 @@ void TDlgParameter::BuildLinePage() {
         "Die Anrufe meldet der Router (IP-Anschluss).\nSein Anrufmonitor wird an einem Telefon\n"
         "am Router mit #96*5* eingeschaltet."));
     connect(LeitungAnrufmonitor, &QRadioButton::toggled, this, &TDlgParameter::LeitungArtClick);
+    LeitungKeine = new QRadioButton(QStringLiteral("Keine (nur Netzwerk-Client)"), leitung);
+    LeitungKeine->setObjectName(QStringLiteral("LeitungKeine"));
+    LeitungKeine->setToolTip(QStringLiteral(
+        "Dieser Arbeitsplatz überwacht keine Leitung;\ndie Anrufe meldet ein Netzwerk-Server."));
+    BtnAssistent = new QPushButton(QStringLiteral("&Assistent …"), leitung);
+    BtnAssistent->setObjectName(QStringLiteral("BtnAssistent"));
+    BtnAssistent->setAutoDefault(false);
+    BtnAssistent->setToolTip(
+        QStringLiteral("Fragt wie beim ersten Start, wie das Telefon angeschlossen ist,\nund "
+                       "prüft die Verbindung zum Anrufmonitor des Routers."));
+    connect(BtnAssistent, &QPushButton::clicked, this, &TDlgParameter::BtnAssistentClick);
     auto* adresseLabel = NewLabel("Label7", QStringLiteral("Adresse"), leitung);
     LeitungAdresse = new QLineEdit(leitung);
     LeitungAdresse->setObjectName(QStringLiteral("LeitungAdresse"));
@@ -357,11 +369,15 @@ void TDlgParameter::BuildLinePage() {
     layout->addWidget(LeitungCapi);
     layout->addWidget(LeitungAnrufmonitor);
     layout->addLayout(router);
+    layout->addWidget(LeitungKeine);
     layout->addStretch();
     layout->addWidget(hinweis);
+    layout->addWidget(BtnAssistent, 0, Qt::AlignLeft);
     setTabOrder(LeitungCapi, LeitungAnrufmonitor);
     setTabOrder(LeitungAnrufmonitor, LeitungAdresse);
     setTabOrder(LeitungAdresse, LeitungPort);
+    setTabOrder(LeitungPort, LeitungKeine);
+    setTabOrder(LeitungKeine, BtnAssistent);
     TabControl->addTab(leitung, QStringLiteral("Leitung"));
 }
 
@@ -369,6 +385,29 @@ void TDlgParameter::LeitungArtClick() {
     const bool router = LeitungAnrufmonitor->isChecked();
     LeitungAdresse->setEnabled(router);
     LeitungPort->setEnabled(router);
+}
+
+void TDlgParameter::BtnAssistentClick() {
+    TLineChoice preset;
+    preset.kind = LeitungAnrufmonitor->isChecked() ? TLineKind::RouterCallMonitor
+                  : LeitungKeine->isChecked()      ? TLineKind::None
+                                                   : TLineKind::Capi;
+    preset.sAddress = LeitungAdresse->text().trimmed().toStdString();
+    if (preset.sAddress.empty()) preset.sAddress = "fritz.box";
+    preset.iPort = LeitungPort->value();
+    TDlgEinrichtung assistant(preset, this);
+    if (assistant.exec() != QDialog::Accepted) return;
+    const TLineChoice choice = assistant.Choice();
+    (choice.kind == TLineKind::RouterCallMonitor ? LeitungAnrufmonitor
+     : choice.kind == TLineKind::None            ? LeitungKeine
+                                                 : LeitungCapi)
+        ->setChecked(true);
+    if (choice.kind == TLineKind::RouterCallMonitor) {
+        LeitungAdresse->setText(QString::fromStdString(choice.sAddress));
+        LeitungPort->setValue(choice.iPort);
+    }
+    if (choice.kind == TLineKind::None) NetzwerkClient->setChecked(true);
+    LeitungArtClick();
 }
 
 void TDlgParameter::FormCreate() {
@@ -393,7 +432,11 @@ void TDlgParameter::FormCreate() {
     }
     // toggled only fires on a change, so an unchecked box must set the rows itself.
     Cb_AlleNummernZeigenClick();
-    (UseRouterCallMonitor() ? LeitungAnrufmonitor : LeitungCapi)->setChecked(true);
+    const TLineKind kind = LineKind();
+    (kind == TLineKind::RouterCallMonitor ? LeitungAnrufmonitor
+     : kind == TLineKind::None            ? LeitungKeine
+                                          : LeitungCapi)
+        ->setChecked(true);
     LeitungAdresse->setText(QString::fromStdString(sLeitungAdresse));
     LeitungPort->setValue(iLeitungPort >= 1 && iLeitungPort <= 65535 ? iLeitungPort : 1012);
     LeitungArtClick();
@@ -466,7 +509,9 @@ void TDlgParameter::BtnOkClick() {
         std::memset(aszNr[i], 0, sizeof aszNr[i]);
         std::memcpy(aszNr[i], text.constData(), static_cast<size_t>(text.size()));
     }
-    sLeitungArt = LeitungAnrufmonitor->isChecked() ? "Anrufmonitor" : "CAPI";
+    sLeitungArt = LeitungAnrufmonitor->isChecked() ? kLineKindRouter
+                  : LeitungKeine->isChecked()      ? kLineKindNone
+                                                   : kLineKindCapi;
     sLeitungAdresse = LeitungAdresse->text().trimmed().toStdString();
     iLeitungPort = LeitungPort->value();
     // The entry is written at once: unlike the settings it lives outside the program.

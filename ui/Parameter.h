@@ -38,6 +38,9 @@ public:
     void BtnReorgClick();
     void Cb_AlleNummernZeigenClick();
     void LeitungArtClick();
+    // Opens the assistant of the first start; its choice fills this page (and "Netzwerk
+    // Client"), to be kept with OK like every other change.
+    void BtnAssistentClick();
 
     // The form's controls, named as the settings they show.
     QTabWidget* TabControl;
@@ -74,6 +77,8 @@ public:
     // Page "Leitung": where the calls come from ([Leitung] Art, Adresse, Port)
     QRadioButton* LeitungCapi;
     QRadioButton* LeitungAnrufmonitor;
+    QRadioButton* LeitungKeine; // no line: calls only from a network server
+    QPushButton* BtnAssistent;
     QLineEdit* LeitungAdresse;
     QSpinBox* LeitungPort;
     // Below the pages

@@ -3,6 +3,9 @@
 // and tables written by python-dbf read by CBase. The tools are installed by the test command;
 // a missing one fails the test.
 #include "db/CBase.h"
+#include "db/CallLog.h"
+#include "db/Conversion.h"
+#include "db/TableText.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -321,3 +324,25 @@ TEST_F(CBaseInterop, TablesWrittenByGdalOpenInCBase) {
 }
 
 } // namespace
+
+// The tables the program makes at start-up carry their character set in a .cpg file beside
+// them; GDAL (and QGIS on top of it) reads the header's mark 0x57 alone as ISO-8859-1 and
+// would show Windows-1252's "€", "„", "“", "–" as control characters.
+TEST_F(CBaseInterop, GdalReadsTheProgramsTablesInTheirCharacterSet) {
+    ASSERT_EQ(ConvertTables(nullptr), 0);
+    const std::string name = "\u20ac \u201eZitat\u201c \u2013 B\u00e4r";
+    std::string bytes;
+    ASSERT_TRUE(Utf8ToTable(name, bytes));
+    {
+        CBase book("Adressen.dbf");
+        ASSERT_TRUE(book.IsOpen());
+        book.PutField("NAME", bytes);
+        ASSERT_EQ(book.Append(), 1);
+    }
+    EXPECT_EQ(cbtest::ReadWholeFile("Adressen.cpg"), "1252\n");
+    EXPECT_EQ(cbtest::ReadWholeFile("Anrufe.cpg"), "1252\n");
+    int status = 0;
+    const std::string out = RunTool("ogrinfo -ro -al -q Adressen.dbf 2>&1", &status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("NAME (String) = " + name), std::string::npos) << out;
+}

@@ -139,6 +139,11 @@ TEST_F(ConversionTest, OldTablesFromAnotherWriterKeepEveryRecordAndMark) {
     ExpectNoScratchFiles();
     ExpectLayout(kPhoneBookFile, BookColumns(), 25);
     ExpectLayout(kCallLogFile, LogColumns(), 40);
+    EXPECT_EQ(cbtest::ReadWholeFile("Adressen.cpg"), "1252\n");
+    EXPECT_EQ(cbtest::ReadWholeFile("Anrufe.cpg"), "1252\n");
+    EXPECT_FALSE(fs::exists(CBase::CodePageFileOf(kConversionScratchFile)));
+    EXPECT_EQ(CBase::CodePageFileOf("/data/ADRESSEN.DBF"), "/data/ADRESSEN.CPG");
+    EXPECT_EQ(CBase::CodePageFileOf("./v1.2/calls"), "./v1.2/calls.cpg");
 
     CBase book(kPhoneBookFile);
     for (uint32_t i = 0; i < 25; ++i) {
@@ -218,6 +223,10 @@ TEST_F(ConversionTest, FreshFolderGetsEmptyTablesAndStartsUp) {
     EXPECT_FALSE(TablesNeedConversion());
     ExpectNoScratchFiles();
     EXPECT_EQ(LogCall("0301", "4711", 1), 0);
+    // Each table with its character set beside it, and nothing left of the scratch table.
+    EXPECT_EQ(cbtest::ReadWholeFile("Adressen.cpg"), "1252\n");
+    EXPECT_EQ(cbtest::ReadWholeFile("Anrufe.cpg"), "1252\n");
+    EXPECT_FALSE(fs::exists(CBase::CodePageFileOf(kConversionScratchFile)));
 }
 
 TEST_F(ConversionTest, MissingCallLogAloneIsCreatedAfterThePhoneBook) {

@@ -48,12 +48,12 @@ lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports errors"
 step "unpack and validate"
 root=$tmp/root
 dpkg-deb -x "$deb" "$root"
-desktop-file-validate "$root/usr/share/applications/callbeacon.desktop" || fail "desktop entry"
+desktop-file-validate "$root/usr/share/applications/io.github.callbeacon.CallBeacon.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml || fail "AppStream metainfo"
 for size in 16x16 22x22 24x24 32x32 48x48 64x64; do
-  [ -f "$root/usr/share/icons/hicolor/$size/apps/callbeacon.png" ] || fail "icon $size"
+  [ -f "$root/usr/share/icons/hicolor/$size/apps/io.github.callbeacon.CallBeacon.png" ] || fail "icon $size"
 done
-[ -f "$root/usr/share/icons/hicolor/scalable/apps/callbeacon.svg" ] || fail "scalable icon"
+[ -f "$root/usr/share/icons/hicolor/scalable/apps/io.github.callbeacon.CallBeacon.svg" ] || fail "scalable icon"
 [ -f "$root/usr/share/man/man1/callbeacon.1.gz" ] || fail "man page"
 [ -f "$root/usr/share/doc/callbeacon/area-codes.SOURCES.md" ] || fail "data sources"
 chmod -R a-w "$root"
