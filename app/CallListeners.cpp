@@ -38,6 +38,7 @@ void TTrayAlertListener::OnCallEvent(const CallEvent& event) {
 void TPopupListener::OnCallEvent(const CallEvent& event) {
     if (event.kind != CallEventKind::Ringing || !bAnruferAnzeigen) return;
     if (!event.known && bBekannte) return;
+    if (fnShownElsewhere && fnShownElsewhere()) return;
     const int tag = rView.ShowCallerPopup(event.caller);
     if (event.line == CallLineKind::Announced) return;
     if (tag >= 1 && rAcknowledgement.bAllSeen) {
@@ -49,4 +50,6 @@ void TPopupListener::OnCallEvent(const CallEvent& event) {
 
 void TCallCountListener::OnCallEvent(const CallEvent& event) {
     if (RingsOnOurLine(event)) rView.CountCall();
+    if (event.kind == CallEventKind::Missed && event.line != CallLineKind::Announced)
+        rView.CountMissedCall();
 }

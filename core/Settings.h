@@ -10,11 +10,12 @@
 // shutdown.
 struct TSettings {
     // [Anruf]
-    int32_t iSekunden = 10;       // Sekunden: seconds a live-call pop-up stays open
-    bool bHistory = true;         // History: calls go to the call log
-    bool bAnruferAnzeigen = true; // AnruferAnzeigen: show the caller pop-up
-    bool bBekannte = false;       // Bekannte: pop-up only for callers in the phone book
-    bool bBlinkend = false;       // Blinkend: tray icon blinks instead of turning red
+    int32_t iSekunden = 10;           // Sekunden: seconds a live-call pop-up stays open
+    bool bHistory = true;             // History: calls go to the call log
+    bool bAnruferAnzeigen = true;     // AnruferAnzeigen: show the caller pop-up
+    bool bBekannte = false;           // Bekannte: pop-up only for callers in the phone book
+    bool bBlinkend = false;           // Blinkend: tray icon blinks instead of turning red
+    std::string sAnzeige = "Fenster"; // Anzeige: how a call is shown, see ConfiguredCallDisplay
     // [Netzwerk]
     bool bClient = false;   // Client: receive calls from a network server
     bool bServer = false;   // Server: announce calls to network clients
@@ -25,9 +26,11 @@ struct TSettings {
     // [Fenster]
     bool bPosSpeichern = false; // PosSpeichern: dialogs remember their placement
     // [MSN]
-    bool bAlle = true;       // Alle: every called number is monitored
-    bool abZeige[10] = {};   // Zeige0..Zeige9: number i is monitored
-    char aszNr[10][25] = {}; // Nr0..Nr9: the called numbers, at most 24 characters
+    bool bAlle = true;        // Alle: every called number is monitored
+    bool abZeige[10] = {};    // Zeige0..Zeige9: number i is monitored
+    char aszNr[10][25] = {};  // Nr0..Nr9: the called numbers, at most 24 characters
+    std::string asNrName[10]; // Name0..Name9: what number i is called where the phone book
+                              // names it not ("Büro"), Windows-1252 like the tables; may be empty
     // [Leitung]
     std::string sLeitungArt = "CAPI";          // Art: "CAPI" (an ISDN line) or
                                                // "Anrufmonitor" (the router's call monitor)
@@ -51,6 +54,8 @@ inline bool& bPosSpeichern = g_settings.bPosSpeichern;
 inline bool& bAlle = g_settings.bAlle;
 inline bool (&abZeige)[10] = g_settings.abZeige;
 inline char (&aszNr)[10][25] = g_settings.aszNr;
+inline std::string& sAnzeige = g_settings.sAnzeige;
+inline std::string (&asNrName)[10] = g_settings.asNrName;
 inline std::string& sLeitungArt = g_settings.sLeitungArt;
 inline std::string& sLeitungAdresse = g_settings.sLeitungAdresse;
 inline int32_t& iLeitungPort = g_settings.iLeitungPort;
@@ -69,6 +74,17 @@ void UnwatchSettings(int id);
 void AnnounceSettingsChanged();
 // True when [Leitung] Art names the router's call monitor (any case); anything else is CAPI.
 bool UseRouterCallMonitor();
+// How a call is shown: [Anruf] Anzeige, any case; anything else is the pop-up window.
+enum class CallDisplay { Window, Notification, Both };
+CallDisplay ConfiguredCallDisplay();
+// The INI text of each way: "Fenster", "Benachrichtigung", "Beides".
+const char* CallDisplayText(CallDisplay display);
+// The name the MSN page gives the own number `called` (first row whose Nr is it and whose name
+// is not empty); empty when none does.
+std::string OwnNumberName(const std::string& called);
+// Where the phone book did not name the called own number (`gerufener` is still the number),
+// the MSN page's name for it takes its place.
+void NameOwnNumber(std::string& gerufener, const std::string& called);
 // Restores the defaults in memory and clears bSettingsLoaded (program start; tests).
 void ResetSettings();
 
