@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What the call listeners do to the world around them: tray icon, pop-up, call counter.
 class ICallView {
@@ -81,7 +82,9 @@ private:
     std::function<bool()> fnShownElsewhere;
 };
 
-// The count of calls, and of missed ones, in the tray hint.
+// The count of calls, and of missed ones, in the tray hint. A call is counted after its
+// pop-up closed, so its end may come first (inside the pop-up's modal loop): such a missed
+// call waits to be counted with its ring, and the hint never shows more missed calls than calls.
 class TCallCountListener : public ICallListener {
 public:
     explicit TCallCountListener(ICallView& view) : rView(view) {}
@@ -89,5 +92,13 @@ public:
     void OnCallEvent(const CallEvent& event) override;
 
 private:
+    struct CallKey {
+        CallLineKind line;
+        uint32_t callId;
+        int32_t ringTime;
+        bool operator==(const CallKey&) const = default;
+    };
     ICallView& rView;
+    std::vector<CallKey> aCounted;     // rung and counted, not answered or missed yet
+    std::vector<CallKey> aMissedEarly; // missed before their ring was counted
 };

@@ -128,6 +128,18 @@ void TDesktopNotifier::AskCapabilities() {
     });
 }
 
+void TDesktopNotifier::AskCapabilitiesNow() {
+    // Asked in advance, at start-up and when a server comes; this is for a call that rings
+    // before that answer came. Short, so a hung server costs the line little, and only once.
+    constexpr int kTimeoutMs = 500;
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
+        QStringLiteral("GetCapabilities"));
+    const QDBusReply<QStringList> reply = bus->call(call, QDBus::Block, kTimeoutMs);
+    bCapabilitiesKnown = true;
+    if (reply.isValid()) aCapabilities = reply.value();
+}
+
 bool TDesktopNotifier::ServicePresent() {
     if (!bus) Connect();
     const bool present = Present(*bus);
@@ -168,6 +180,7 @@ void TDesktopNotifier::OnCallEvent(const CallEvent& event) {
         // The same choice as the pop-up's: only callers from the phone book when so set.
         if (!event.known && bBekannte) return;
         if (!ServicePresent()) return;
+        if (!bCapabilitiesKnown) AskCapabilitiesNow();
         if (Notice* old = FindLive(event.line, event.callId)) old->live = false;
         if (aNotices.size() >= kMaxNotices) aNotices.pop_front();
         Notice notice;
@@ -186,8 +199,7 @@ void TDesktopNotifier::OnCallEvent(const CallEvent& event) {
     Notice* notice = FindLive(event.line, event.callId);
     if (!notice) return; // not notified: filtered, or shown before the setting changed
     // An unanswered call's end is followed by its Missed event, which the notice waits for.
-    if (event.kind == CallEventKind::AnsweredHere ||
-        event.kind == CallEventKind::AnsweredElsewhere)
+    if (event.kind == CallEventKind::AnsweredHere || event.kind == CallEventKind::AnsweredElsewhere)
         notice->answered = true;
     if (event.kind == CallEventKind::Missed ||
         (event.kind == CallEventKind::Ended && notice->answered))

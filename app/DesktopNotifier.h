@@ -73,7 +73,7 @@ private:
         uint32_t callId = 0;
         bool live = false; // its call has not ended yet
         bool answered = false;
-        uint id = 0;       // the server's; 0 until the reply came or after it was closed
+        uint id = 0; // the server's; 0 until the reply came or after it was closed
         bool waiting = false;
         std::optional<TCallNotice> queued; // sent once the id is known
         bool stays = false;
@@ -84,6 +84,7 @@ private:
     void Connect();
     void Disconnect();
     void AskCapabilities();
+    void AskCapabilitiesNow();
     void Send(Notice& notice, const TCallNotice& content);
     void TakeReply(uint64_t serial, QDBusPendingCallWatcher* watcher);
     Notice* FindLive(CallLineKind line, uint32_t callId);
