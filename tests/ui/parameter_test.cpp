@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -358,15 +359,43 @@ TEST_F(ParameterTest, TabOrderFollowsTheColumnsAndRows) {
     dlg.show();
     QApplication::setActiveWindow(&dlg);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    ExpectTabOrder(dlg, {dlg.AnruferAnzeigen, dlg.Blinkend, dlg.AnzeigeSekunden, dlg.Anruferhistory,
-                         dlg.Bekannte, dlg.NetzwerkClient, dlg.NetzwerkServer});
+    ExpectTabOrder(dlg, {dlg.AnruferAnzeigen, dlg.Blinkend, dlg.AnzeigeSekunden, dlg.Anzeige,
+                         dlg.Anruferhistory, dlg.Bekannte, dlg.NetzwerkClient, dlg.NetzwerkServer});
     dlg.TabControl->setCurrentIndex(3);
     std::vector<QWidget*> msn = {dlg.Cb_AlleNummernZeigen};
     for (int i = 0; i < 10; ++i) {
         msn.push_back(dlg.ShowNr[i]);
         msn.push_back(dlg.Nr[i]);
+        msn.push_back(dlg.NrName[i]);
     }
     ExpectTabOrder(dlg, msn);
 }
 
 } // namespace
+
+// How a call is shown and the names of the own numbers: shown, taken over on OK in the
+// tables' encoding, a character it lacks as "?"; the names stay open while Alle is on.
+TEST_F(ParameterTest, CallDisplayAndNumberNames) {
+    sAnzeige = "BEIDES";
+    SetNumber(0, "4711");
+    asNrName[0] = "B\xFCro";
+    TDlgParameter dlg(nullptr);
+    EXPECT_EQ(dlg.Anzeige->currentText(), "beides");
+    EXPECT_EQ(dlg.Anzeige->count(), 3);
+    EXPECT_FALSE(dlg.Anzeige->toolTip().isEmpty());
+    EXPECT_EQ(dlg.NrName[0]->text(), QString::fromUtf8("Büro"));
+    EXPECT_TRUE(dlg.NrName[0]->isEnabled());
+    EXPECT_FALSE(dlg.Nr[0]->isEnabled());
+    dlg.Anzeige->setCurrentIndex(1);
+    dlg.NrName[0]->setText(QString::fromUtf8(" Büro € "));
+    dlg.NrName[1]->setText(QString::fromUtf8("Fax ✆"));
+    dlg.BtnOk->click();
+    EXPECT_EQ(sAnzeige, "Benachrichtigung");
+    EXPECT_EQ(ConfiguredCallDisplay(), CallDisplay::Notification);
+    EXPECT_EQ(asNrName[0], "B\xFCro \x80");
+    EXPECT_EQ(asNrName[1], "Fax ?");
+    EXPECT_EQ(asNrName[2], "");
+    sAnzeige = "Quatsch";
+    TDlgParameter again(nullptr);
+    EXPECT_EQ(again.Anzeige->currentText(), "Fenster");
+}
