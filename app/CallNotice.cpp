@@ -39,8 +39,11 @@ std::string NoticeCallerName(const CallEvent& event) {
 
 std::string NoticeBody(const CallEvent& event) {
     const tAnruf& c = event.caller;
+    // The numbers come as the line sent them: read as table text, so that any byte a line
+    // may send still gives valid UTF-8.
     const std::string number = NumberWithheld(event) ? std::string("Keine Rufnummer übermittelt")
-                                                     : NumberForPeople(event.calling);
+                                                     : TableToUtf8(NumberForPeople(event.calling));
+    const std::string called = TableToUtf8(event.called);
     // The caller's own town when the phone book has one, else where the number is from or
     // what kind of number it is ("Mobilfunk").
     const std::string place = TableToUtf8(c.sOrt.empty() ? c.sAvonOrt : c.sOrt);
@@ -48,9 +51,9 @@ std::string NoticeBody(const CallEvent& event) {
     if (!event.called.empty()) {
         // The phone book's or the MSN page's name of the own number, with the number itself.
         const std::string name = TableToUtf8(c.sGerufener);
-        body += "\nfür " + (name.empty() || c.sGerufener == event.called
-                                ? event.called
-                                : name + " (" + event.called + ")");
+        body +=
+            "\nfür " +
+            (name.empty() || c.sGerufener == event.called ? called : name + " (" + called + ")");
     }
     return body;
 }
@@ -68,7 +71,7 @@ std::optional<TCallNotice> NoticeFor(const CallEvent& event) {
     case CallEventKind::AnsweredHere:
     case CallEventKind::AnsweredElsewhere:
         notice.summary = "Anruf von " + name + " angenommen";
-        if (!event.device.empty()) notice.body += "\nangenommen an " + event.device;
+        if (!event.device.empty()) notice.body += "\nangenommen an " + TableToUtf8(event.device);
         notice.category = "x-callbeacon.call.answered";
         return notice;
     case CallEventKind::Missed:
