@@ -10,12 +10,13 @@
 // shutdown.
 struct TSettings {
     // [Anruf]
-    int32_t iSekunden = 10;           // Sekunden: seconds a live-call pop-up stays open
-    bool bHistory = true;             // History: calls go to the call log
-    bool bAnruferAnzeigen = true;     // AnruferAnzeigen: show the caller pop-up
-    bool bBekannte = false;           // Bekannte: pop-up only for callers in the phone book
-    bool bBlinkend = false;           // Blinkend: tray icon blinks instead of turning red
-    std::string sAnzeige = "Fenster"; // Anzeige: how a call is shown, see ConfiguredCallDisplay
+    int32_t iSekunden = 10;       // Sekunden: seconds a live-call pop-up stays open
+    bool bHistory = true;         // History: calls go to the call log
+    bool bAnruferAnzeigen = true; // AnruferAnzeigen: show the caller pop-up
+    bool bBekannte = false;       // Bekannte: pop-up only for callers in the phone book
+    bool bBlinkend = false;       // Blinkend: tray icon blinks instead of turning red
+    // Anzeige: how a call is shown, see ConfiguredCallDisplay
+    std::string sAnzeige = "Fenster";
     // [Netzwerk]
     bool bClient = false;   // Client: receive calls from a network server
     bool bServer = false;   // Server: announce calls to network clients
@@ -26,11 +27,12 @@ struct TSettings {
     // [Fenster]
     bool bPosSpeichern = false; // PosSpeichern: dialogs remember their placement
     // [MSN]
-    bool bAlle = true;        // Alle: every called number is monitored
-    bool abZeige[10] = {};    // Zeige0..Zeige9: number i is monitored
-    char aszNr[10][25] = {};  // Nr0..Nr9: the called numbers, at most 24 characters
-    std::string asNrName[10]; // Name0..Name9: what number i is called where the phone book
-                              // names it not ("Büro"), Windows-1252 like the tables; may be empty
+    bool bAlle = true;       // Alle: every called number is monitored
+    bool abZeige[10] = {};   // Zeige0..Zeige9: number i is monitored
+    char aszNr[10][25] = {}; // Nr0..Nr9: the called numbers, at most 24 characters
+    // Name0..Name9: what number i is called where the phone book names it not ("Büro"),
+    // Windows-1252 like the tables; may be empty
+    std::string asNrName[10];
     // [Leitung]
     std::string sLeitungArt = "CAPI";          // Art: "CAPI" (an ISDN line) or
                                                // "Anrufmonitor" (the router's call monitor)
