@@ -567,42 +567,6 @@ TEST_F(Tick, EventsOfAnAnsweredAndAMissedCallReachTheListenersInOrder) {
     EXPECT_EQ(view.missed, 1);
 }
 
-namespace {
-CallEvent RouterRing(uint32_t callId, const std::string& calling, const std::string& called) {
-    CallEvent e;
-    e.kind = CallEventKind::Ringing;
-    e.line = CallLineKind::Router;
-    e.callId = callId;
-    e.calling = calling;
-    e.called = called;
-    e.time = 946684799;
-    return e;
-}
-} // namespace
-
-// Notifications that show the call keep the pop-up closed; the called own number carries the
-// MSN page's name unless the phone book names it.
-TEST_F(Tick, PopupGivesWayToNotificationsAndOwnNumbersAreNamed) {
-    bool notificationsShow = true;
-    TCallPipeline local;
-    local.Add(
-        std::make_shared<TPopupListener>(view, acknowledgement, [&] { return notificationsShow; }));
-    std::strcpy(aszNr[0], "4711");
-    asNrName[0] = "B\xFCro";
-    std::strcpy(aszNr[1], "0301234567"); // named by the phone book: Meier
-    asNrName[1] = "Privat";
-    local.Dispatch(RouterRing(1, "0301234567", "4711"));
-    EXPECT_TRUE(view.popups.empty());
-    notificationsShow = false;
-    local.Dispatch(RouterRing(2, "0301234567", "4711"));
-    local.Dispatch(RouterRing(3, "0891234", "0301234567"));
-    local.Dispatch(RouterRing(4, "0891234", "4712"));
-    ASSERT_EQ(view.popups.size(), 3u);
-    EXPECT_EQ(view.popups[0].sGerufener, "B\xFCro");
-    EXPECT_EQ(view.popups[1].sGerufener, "Meier");
-    EXPECT_EQ(view.popups[2].sGerufener, "4712");
-}
-
 TEST_F(Tick, CallsToNumbersNotWatchedGoNowhereToTheirEnd) {
     bAlle = false;
     strcpy(aszNr[0], "4711");

@@ -32,15 +32,10 @@ CallEvent UnknownCall(CallEventKind kind, const std::string& calling) {
 
 } // namespace
 
+// The ring's own text is checked against a real notification server (test_notifications);
+// here what that test does not reach: table texts, the answering telephone, the time of a
+// missed call, withheld numbers and markup.
 TEST(CallNotice, EachEventOfACallHasItsText) {
-    const auto ring = NoticeFor(KnownCall(CallEventKind::Ringing));
-    ASSERT_TRUE(ring);
-    EXPECT_EQ(ring->summary, "Anruf von Jürgen Müller");
-    EXPECT_EQ(ring->body, "089 1234567 · München\nfür Büro (4711)");
-    EXPECT_EQ(ring->category, "x-callbeacon.call.ringing");
-    EXPECT_FALSE(ring->stays);
-    EXPECT_TRUE(ring->hasNumber);
-
     CallEvent answered = KnownCall(CallEventKind::AnsweredElsewhere);
     answered.device = "2";
     const auto taken = NoticeFor(answered);
