@@ -38,6 +38,7 @@ void TTrayAlertListener::OnCallEvent(const CallEvent& event) {
 void TPopupListener::OnCallEvent(const CallEvent& event) {
     if (event.kind != CallEventKind::Ringing || !bAnruferAnzeigen) return;
     if (!event.known && bBekannte) return;
+    if (fnShownElsewhere && fnShownElsewhere()) return;
     const int tag = rView.ShowCallerPopup(event.caller);
     if (event.line == CallLineKind::Announced) return;
     if (tag >= 1 && rAcknowledgement.bAllSeen) {
@@ -48,5 +49,38 @@ void TPopupListener::OnCallEvent(const CallEvent& event) {
 }
 
 void TCallCountListener::OnCallEvent(const CallEvent& event) {
-    if (RingsOnOurLine(event)) rView.CountCall();
+    // Both lists stay short: a line that never reports ends must not fill the memory.
+    constexpr size_t kMaxRemembered = 64;
+    const CallKey key{event.line, event.callId, event.ringTime};
+    auto erase = [](std::vector<CallKey>& list, const CallKey& k) {
+        for (auto it = list.begin(); it != list.end(); ++it)
+            if (*it == k) {
+                list.erase(it);
+                return true;
+            }
+        return false;
+    };
+    if (RingsOnOurLine(event)) {
+        rView.CountCall();
+        if (erase(aMissedEarly, key)) {
+            rView.CountMissedCall();
+            return;
+        }
+        if (aCounted.size() >= kMaxRemembered) aCounted.erase(aCounted.begin());
+        aCounted.push_back(key);
+        return;
+    }
+    if (event.line == CallLineKind::Announced) return;
+    if (event.kind == CallEventKind::AnsweredHere ||
+        event.kind == CallEventKind::AnsweredElsewhere) {
+        erase(aCounted, key); // cannot be missed any more
+        return;
+    }
+    if (event.kind != CallEventKind::Missed) return;
+    if (erase(aCounted, key)) {
+        rView.CountMissedCall();
+        return;
+    }
+    if (aMissedEarly.size() >= kMaxRemembered) aMissedEarly.erase(aMissedEarly.begin());
+    aMissedEarly.push_back(key);
 }

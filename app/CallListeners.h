@@ -4,7 +4,9 @@
 #include "app/CallListener.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 // What the call listeners do to the world around them: tray icon, pop-up, call counter.
 class ICallView {
@@ -19,6 +21,8 @@ public:
     virtual int ShowCallerPopup(const tAnruf& anruf) = 0;
     // iCallCount + 1 and the tray hint.
     virtual void CountCall() = 0;
+    // One more call missed since the user last acknowledged the calls, in the tray hint.
+    virtual void CountMissedCall() = 0;
 };
 
 // Whether every pop-up since the user last acknowledged the calls was closed by the user:
@@ -61,20 +65,26 @@ private:
 };
 
 // The caller pop-up, for calls of the line and announced ones; a pop-up the user closed
-// turns the icon white again unless an earlier one closed by itself.
+// turns the icon white again unless an earlier one closed by itself. `shownElsewhere`, when
+// given, tells whether calls are shown another way instead (desktop notifications).
 class TPopupListener : public ICallListener {
 public:
-    TPopupListener(ICallView& view, TAcknowledgement& acknowledgement)
-        : rView(view), rAcknowledgement(acknowledgement) {}
+    TPopupListener(ICallView& view, TAcknowledgement& acknowledgement,
+                   std::function<bool()> shownElsewhere = {})
+        : rView(view), rAcknowledgement(acknowledgement),
+          fnShownElsewhere(std::move(shownElsewhere)) {}
     const char* ListenerName() const override { return "pop-up"; }
     void OnCallEvent(const CallEvent& event) override;
 
 private:
     ICallView& rView;
     TAcknowledgement& rAcknowledgement;
+    std::function<bool()> fnShownElsewhere;
 };
 
-// The count of calls in the tray hint.
+// The count of calls, and of missed ones, in the tray hint. A call is counted after its
+// pop-up closed, so its end may come first (inside the pop-up's modal loop): such a missed
+// call waits to be counted with its ring, and the hint never shows more missed calls than calls.
 class TCallCountListener : public ICallListener {
 public:
     explicit TCallCountListener(ICallView& view) : rView(view) {}
@@ -82,5 +92,13 @@ public:
     void OnCallEvent(const CallEvent& event) override;
 
 private:
+    struct CallKey {
+        CallLineKind line;
+        uint32_t callId;
+        int32_t ringTime;
+        bool operator==(const CallKey&) const = default;
+    };
     ICallView& rView;
+    std::vector<CallKey> aCounted;     // rung and counted, not answered or missed yet
+    std::vector<CallKey> aMissedEarly; // missed before their ring was counted
 };

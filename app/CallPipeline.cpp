@@ -62,6 +62,7 @@ void TCallPipeline::Dispatch(CallEvent event) {
             event.caller.sGerufener = event.called;
             event.known = false;
         }
+        NameOwnNumber(event.caller.sGerufener, event.called);
         if (event.line != CallLineKind::Announced) {
             Forget(event.line, event.callId);
             if (aOpen.size() >= kMaxOpenCalls) aOpen.pop_front();

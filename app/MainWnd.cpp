@@ -13,6 +13,7 @@
 #include "ui/Anrufer.h"
 #include "ui/DBUpdate.h"
 #include "ui/Detail.h"
+#include "ui/Editor.h"
 #include "ui/Info.h"
 #include "ui/Parameter.h"
 #include "ui/Resources.h"
@@ -35,7 +36,7 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       sCapiLibrary(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary),
       pSender(std::make_shared<TAnnouncementSender>(kSlotName, InitialMessageSequence())),
-      receiver(kSlotName) {
+      pNotifier(std::make_shared<TDesktopNotifier>(*this)), receiver(kSlotName) {
     setWindowTitle(QStringLiteral("ISDN Monitor"));
     // Never shown, but dialogs it owns centre on it: give it the screen's working area so
     // they open centred on the screen.
@@ -70,11 +71,15 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     connect(&CAPITimer, &QTimer::timeout, this, &TMainWindow::CAPITimerTimer);
 
     // Every call takes these steps, in this order: announced to the network, written to the
-    // call log, shown in the tray, shown in the pop-up, counted.
+    // call log, shown in the tray, sent as a desktop notification, shown in the pop-up,
+    // counted. The notification goes before the pop-up: the pop-up's modal loop lasts its
+    // seconds, and the call's later events (answered, missed) run inside it.
     pipeline.Add(pSender);
     pipeline.Add(std::make_shared<TCallLogListener>());
     pipeline.Add(std::make_shared<TTrayAlertListener>(*this));
-    pipeline.Add(std::make_shared<TPopupListener>(*this, acknowledgement));
+    pipeline.Add(pNotifier);
+    pipeline.Add(std::make_shared<TPopupListener>(*this, acknowledgement,
+                                                  [this] { return pNotifier->ReplacesPopup(); }));
     pipeline.Add(std::make_shared<TCallCountListener>(*this));
 }
 
@@ -124,6 +129,7 @@ void TMainWindow::FormCreate() {
     iSettingsWatch = WatchSettings([this] { SettingsChanged(); });
     CAPITimer.start();
     iCallCount = 0;
+    iMissedCount = 0;
     UpdateTrayHint();
 }
 
@@ -206,6 +212,7 @@ void TMainWindow::UpdateTrayHint() {
         hint += QStringLiteral(" %1%2")
                     .arg(iCallCount)
                     .arg(iCallCount == 1 ? QStringLiteral(" Anruf") : QStringLiteral(" Anrufe"));
+    if (iMissedCount != 0) hint += QStringLiteral(", %1 verpasst").arg(iMissedCount);
     trayIcon.SetHint(hint);
     cb::Trace("hint " + hint.toStdString());
 }
@@ -215,6 +222,7 @@ void TMainWindow::ResetTray() {
     ShowWhiteIcon();
     acknowledgement.bAllSeen = true;
     iCallCount = 0;
+    iMissedCount = 0;
     // Acknowledging also clears the note that the line came back; a lost line, or none at
     // all, stays shown.
     if (NoLine())
@@ -393,4 +401,30 @@ void TMainWindow::CountCall() {
     // The note that the line came back has served once a call has come through.
     if (!LineLost()) sLineHint.clear();
     UpdateTrayHint();
+}
+
+void TMainWindow::CountMissedCall() {
+    ++iMissedCount;
+    UpdateTrayHint();
+}
+
+void TMainWindow::ShowCallHistory() {
+    if (bDestroyed) return;
+    cb::Trace("dialog Anrufer");
+    MPunktAnruferClick();
+}
+
+void TMainWindow::EnterInPhoneBook(const std::string& calling, const std::string& called) {
+    if (bDestroyed) return;
+    // Looked up again: the entry may have been made since the call.
+    tAnruf anruf;
+    const bool known = LookupCaller(anruf, calling, called, true);
+    // An unknown caller's name is their number; the name field starts empty instead.
+    if (!known) anruf.sName.clear();
+    cb::Trace("dialog Editor " + anruf.sTelefon);
+    TDlgEditor editor(this);
+    editor.SetRecord(anruf, !known);
+    editor.exec();
+    editor.GetRecord(anruf);
+    if (anruf.bOk) SaveEntry(anruf);
 }

@@ -5,6 +5,7 @@
 #include "app/CallLine.h"
 #include "app/CallListeners.h"
 #include "app/CallPipeline.h"
+#include "app/DesktopNotifier.h"
 #include "app/TrayIcon.h"
 
 #include <QIcon>
@@ -27,7 +28,7 @@ class TDlgDetail;
 // Ticks never run inside the slot of the timer or of a descriptor watch: those only post a
 // tick. A posted tick that opens a modal pop-up or box leaves the timer and the watches
 // free, so further ticks run inside its modal loop.
-class TMainWindow : public QWidget, public ICallView {
+class TMainWindow : public QWidget, public ICallView, public ICallActions {
     Q_OBJECT
 public:
     explicit TMainWindow(const char* capiLibrary = nullptr);
@@ -56,6 +57,8 @@ public:
     void RequestTick();
 
     int CallCount() const { return iCallCount; }
+    int MissedCount() const { return iMissedCount; }
+    TDesktopNotifier& Notifier() { return *pNotifier; }
     TTrayIcon& TrayIcon() { return trayIcon; }
     QMenu* TrayMenu() const { return pTrayMenu; }
     QTimer& Timer() { return CAPITimer; }
@@ -77,6 +80,11 @@ public:
     void ShowWhiteIcon() override;
     int ShowCallerPopup(const tAnruf& anruf) override;
     void CountCall() override;
+    void CountMissedCall() override;
+
+    // ICallActions: what a call's notification opens.
+    void ShowCallHistory() override;
+    void EnterInPhoneBook(const std::string& calling, const std::string& called) override;
 
 private:
     void RequestQuit();
@@ -98,6 +106,7 @@ private:
     TCallPipeline pipeline;
     TAcknowledgement acknowledgement;
     std::shared_ptr<TAnnouncementSender> pSender;
+    std::shared_ptr<TDesktopNotifier> pNotifier;
     TAnnouncementReceiver receiver;
     int iReceiverFd = -1;
     QSocketNotifier* pReceiverNotifier = nullptr;
@@ -107,6 +116,7 @@ private:
     TDlgDetail* pNewestPopup = nullptr;
     QString sLineHint; // replaces the hint while the line is lost or just came back
     int32_t iCallCount = 0;
+    int32_t iMissedCount = 0; // of iCallCount, those missed
     QIcon TelefonRot;
     QIcon TelefonWeiss;
     QIcon TelefonGetrennt;

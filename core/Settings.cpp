@@ -33,13 +33,17 @@ struct NumberElement {
     char (TSettings::*array)[10][25];
     int index;
 };
+struct TextElement {
+    std::string (TSettings::*array)[10];
+    int index;
+};
 
 // One row per key, in the order of reading and writing; the defaults are the fields' own.
 struct Key {
     const char* section;
     std::string name;
     std::variant<int32_t TSettings::*, bool TSettings::*, std::string TSettings::*, FlagElement,
-                 NumberElement>
+                 NumberElement, TextElement>
         field;
 };
 
@@ -55,6 +59,7 @@ const std::vector<Key>& KeyTable() {
             {"Anruf", "Bekannte", &TSettings::bBekannte},
             {"Anruf", "Blinkend", &TSettings::bBlinkend},
             {"Anruf", "Ortsvorwahl", &TSettings::sOrtsvorwahl},
+            {"Anruf", "Anzeige", &TSettings::sAnzeige},
             {"Netzwerk", "Client", &TSettings::bClient},
             {"Netzwerk", "Server", &TSettings::bServer},
             {"Netzwerk", "Broadcast", &TSettings::sBroadcast},
@@ -67,6 +72,9 @@ const std::vector<Key>& KeyTable() {
                 {"MSN", "Zeige" + std::to_string(i), FlagElement{&TSettings::abZeige, i}});
         for (int i = 0; i < 10; ++i)
             table.push_back({"MSN", "Nr" + std::to_string(i), NumberElement{&TSettings::aszNr, i}});
+        for (int i = 0; i < 10; ++i)
+            table.push_back(
+                {"MSN", "Name" + std::to_string(i), TextElement{&TSettings::asNrName, i}});
         table.push_back({"Leitung", "Art", &TSettings::sLeitungArt});
         table.push_back({"Leitung", "Adresse", &TSettings::sLeitungAdresse});
         table.push_back({"Leitung", "Port", &TSettings::iLeitungPort});
@@ -135,6 +143,10 @@ void LoadSettings() {
                                ini.ReadString(key.section, key.name, (defaults.*e.array)[e.index]);
                            SetNumber((g_settings.*e.array)[e.index], text);
                        },
+                       [&](TextElement e) {
+                           (g_settings.*e.array)[e.index] =
+                               ini.ReadString(key.section, key.name, (defaults.*e.array)[e.index]);
+                       },
                    },
                    key.field);
     }
@@ -157,6 +169,7 @@ void SaveSettings() {
                     const char* number = (g_settings.*e.array)[e.index];
                     return std::string(number, strnlen(number, 25));
                 },
+                [](TextElement e) { return (g_settings.*e.array)[e.index]; },
             },
             key.field);
         entries.push_back({key.section, key.name, value});
@@ -177,6 +190,39 @@ TLineKind LineKind() {
 
 bool UseRouterCallMonitor() {
     return LineKind() == TLineKind::RouterCallMonitor;
+}
+
+CallDisplay ConfiguredCallDisplay() {
+    std::string text = sAnzeige;
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (text == "benachrichtigung") return CallDisplay::Notification;
+    if (text == "beides") return CallDisplay::Both;
+    return CallDisplay::Window;
+}
+
+const char* CallDisplayText(CallDisplay display) {
+    switch (display) {
+    case CallDisplay::Notification:
+        return "Benachrichtigung";
+    case CallDisplay::Both:
+        return "Beides";
+    case CallDisplay::Window:
+        break;
+    }
+    return "Fenster";
+}
+
+std::string OwnNumberName(const std::string& called) {
+    if (called.empty()) return {};
+    for (int i = 0; i < 10; ++i)
+        if (!asNrName[i].empty() && std::strcmp(aszNr[i], called.c_str()) == 0) return asNrName[i];
+    return {};
+}
+
+void NameOwnNumber(std::string& gerufener, const std::string& called) {
+    if (gerufener != called) return;
+    if (std::string name = OwnNumberName(called); !name.empty()) gerufener = std::move(name);
 }
 
 namespace {

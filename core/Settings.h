@@ -17,6 +17,8 @@ struct TSettings {
     bool bBlinkend = false;       // Blinkend: tray icon blinks instead of turning red
     std::string sOrtsvorwahl;     // Ortsvorwahl: own area code ("089"); phone-book and
                                   // calling numbers without one are taken to be local
+    // Anzeige: how a call is shown, see ConfiguredCallDisplay
+    std::string sAnzeige = "Fenster";
     // [Netzwerk]
     bool bClient = false;   // Client: receive calls from a network server
     bool bServer = false;   // Server: announce calls to network clients
@@ -30,6 +32,9 @@ struct TSettings {
     bool bAlle = true;       // Alle: every called number is monitored
     bool abZeige[10] = {};   // Zeige0..Zeige9: number i is monitored
     char aszNr[10][25] = {}; // Nr0..Nr9: the called numbers, at most 24 characters
+    // Name0..Name9: what number i is called where the phone book names it not ("Büro"),
+    // Windows-1252 like the tables; may be empty
+    std::string asNrName[10];
     // [Leitung]
     std::string sLeitungArt = "CAPI";          // Art: "CAPI" (an ISDN line),
                                                // "Anrufmonitor" (the router's call monitor)
@@ -55,6 +60,8 @@ inline bool& bPosSpeichern = g_settings.bPosSpeichern;
 inline bool& bAlle = g_settings.bAlle;
 inline bool (&abZeige)[10] = g_settings.abZeige;
 inline char (&aszNr)[10][25] = g_settings.aszNr;
+inline std::string& sAnzeige = g_settings.sAnzeige;
+inline std::string (&asNrName)[10] = g_settings.asNrName;
 inline std::string& sLeitungArt = g_settings.sLeitungArt;
 inline std::string& sLeitungAdresse = g_settings.sLeitungAdresse;
 inline int32_t& iLeitungPort = g_settings.iLeitungPort;
@@ -80,6 +87,17 @@ TLineKind LineKind();
 inline constexpr const char* kLineKindCapi = "CAPI";
 inline constexpr const char* kLineKindRouter = "Anrufmonitor";
 inline constexpr const char* kLineKindNone = "Keine";
+// How a call is shown: [Anruf] Anzeige, any case; anything else is the pop-up window.
+enum class CallDisplay { Window, Notification, Both };
+CallDisplay ConfiguredCallDisplay();
+// The INI text of each way: "Fenster", "Benachrichtigung", "Beides".
+const char* CallDisplayText(CallDisplay display);
+// The name the MSN page gives the own number `called` (first row whose Nr is it and whose name
+// is not empty); empty when none does.
+std::string OwnNumberName(const std::string& called);
+// Where the phone book did not name the called own number (`gerufener` is still the number),
+// the MSN page's name for it takes its place.
+void NameOwnNumber(std::string& gerufener, const std::string& called);
 // Restores the defaults in memory and clears bSettingsLoaded (program start; tests).
 void ResetSettings();
 

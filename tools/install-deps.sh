@@ -18,6 +18,7 @@ if [ "${1:-}" != "--demo" ]; then
     clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libshp-dev
     python3-dbfread python3-dbf gdal-bin
+    dbus-daemon python3-dbusmock libglib2.0-bin
     x11-apps iproute2 procps
     dpkg-dev debhelper file fakeroot lintian desktop-file-utils appstream
   )

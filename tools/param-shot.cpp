@@ -70,9 +70,11 @@ int main(int argc, char** argv) {
 
     bAlle = false;
     const char* numbers[] = {"1234567", "1234568", "1234569"};
+    const char* names[] = {"B\xFCro", "Privat", "Fax"}; // table text
     for (int i = 0; i < 3; ++i) {
         abZeige[i] = i != 2;
         std::strncpy(aszNr[i], numbers[i], 24);
+        asNrName[i] = names[i];
     }
     std::strncpy(szCapiManufacturer, "AVM Berlin", sizeof szCapiManufacturer - 1);
     std::strncpy(szCapiVersion, "2.00 / 1.05", sizeof szCapiVersion - 1);

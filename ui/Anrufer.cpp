@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Anrufer.h"
 
+#include "core/Settings.h"
 #include "db/Anruf.h"
 #include "db/CallLog.h"
 #include "ui/Detail.h"
@@ -43,11 +44,18 @@ TDlgAnrufer::TDlgAnrufer(QWidget* owner)
     BtnEdit = AddButton("&Edit", "BtnEdit", 370, 6);
     ShowDeleted->setGeometry(5, 9, 131, 17);
     BtnUndelete = AddButton("Aktivieren", "BtnUndelete", 289, 6);
+    OnlyUnanswered = new QCheckBox(QStringLiteral("nur nicht angenommene"), Unten);
+    OnlyUnanswered->setObjectName(QStringLiteral("OnlyUnanswered"));
+    OnlyUnanswered->setGeometry(138, 9, 150, 17);
+    OnlyUnanswered->setToolTip(
+        QStringLiteral("Nur die Anrufe zeigen, die kein Telefon angenommen hat"));
+    connect(OnlyUnanswered, &QCheckBox::toggled, this, &TDlgAnrufer::FillListe);
     setTabOrder(Liste, BtnSchliessen);
     setTabOrder(BtnSchliessen, BtnLoeschen);
     setTabOrder(BtnLoeschen, BtnEdit);
     setTabOrder(BtnEdit, ShowDeleted);
-    setTabOrder(ShowDeleted, BtnUndelete);
+    setTabOrder(ShowDeleted, OnlyUnanswered);
+    setTabOrder(OnlyUnanswered, BtnUndelete);
 
     Edit1 = PopupMenu->addAction(QStringLiteral("Edit"));
     Lschen1 = PopupMenu->addAction(QString::fromUtf8("Löschen"));
@@ -65,7 +73,7 @@ void TDlgAnrufer::FillListe() {
     // The lines the user worked on stay selected and in view; at first the newest call is.
     const TListSpot spot = RememberSpot(Liste);
     Model->SetLines(QStringList());
-    Model->SetLines(BuildAnruferLines(bShowDeleted));
+    Model->SetLines(BuildAnruferLines(bShowDeleted, OnlyUnanswered->isChecked()));
     RestoreSpot(Liste, spot);
 }
 
@@ -94,6 +102,7 @@ void TDlgAnrufer::ListeDblClick() {
     const std::string line = Model->Line(focused.row());
     tAnruf anruf;
     LookupCaller(anruf, GetTabField(line, 5), GetTabField(line, 6), true);
+    NameOwnNumber(anruf.sGerufener, GetTabField(line, 6));
 
     TDlgDetail detail(this);
     detail.SetRecord(anruf, false);

@@ -4,11 +4,13 @@
 #include "ui/ListDialog.h"
 
 class QAction;
+class QCheckBox;
 class QPushButton;
 
 // The call history: every logged call, newest first, with caller and called party named from
 // the phone book. The user hides calls and brings them back, opens the pop-up of a call and
-// enters or edits the caller's phone-book entry.
+// enters or edits the caller's phone-book entry. "nur nicht angenommene" leaves out the calls
+// another telephone answered.
 class TDlgAnrufer : public TListDialog {
     Q_OBJECT
 public:
@@ -17,6 +19,8 @@ public:
     void FillListe() override;
     void BtnEditClick();
     void ListeDblClick();
+
+    QCheckBox* OnlyUnanswered;
 
 private:
     QPushButton* BtnLoeschen;

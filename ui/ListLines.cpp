@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ListLines.h"
 
+#include "core/Settings.h"
 #include "db/CBase.h"
 #include "db/CallLog.h"
 #include "db/PhoneBookCache.h"
@@ -105,7 +106,7 @@ std::string TeilnehmerLine(std::string_view name, std::string_view vorname,
     return line;
 }
 
-std::vector<std::string> BuildAnruferLines(bool showDeleted) {
+std::vector<std::string> BuildAnruferLines(bool showDeleted, bool onlyUnanswered) {
     std::vector<std::string> lines;
     CBase table;
     if (!table.Open(kCallLogFile)) {
@@ -126,11 +127,13 @@ std::vector<std::string> BuildAnruferLines(bool showDeleted) {
         const std::string anrufer = table.GetField("ANRUFER");
         const std::string gerufener = table.GetField("GERUFENER");
         const std::string ang = table.GetField("ANG");
+        if (onlyUnanswered && ang == "J") continue;
         if (!phoneBookTried) {
             phoneBookTried = true;
             if (!phoneBook.Load()) cb::ShowErrorBox(kAdressenFehlt);
         }
         phoneBook.LookupCaller(names, anrufer, gerufener);
+        NameOwnNumber(names.sGerufener, gerufener);
         lines.push_back(AnruferLine(zeit, state == 0, names, ang, anrufer, gerufener, n));
     }
     table.Close();

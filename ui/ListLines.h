@@ -38,8 +38,10 @@ int64_t ParseZeit(std::string_view text);
 // The history list, newest record first: every active log record, and the deleted ones too
 // when `showDeleted`. Callers and called parties are named from one snapshot of the phone
 // book, so a missing phone book is reported once per list, not once per call. A missing call
-// log is reported and gives an empty list.
-std::vector<std::string> BuildAnruferLines(bool showDeleted);
+// log is reported and gives an empty list. With `onlyUnanswered` the calls with the answered
+// mark (ANG "J") are left out. A called own number the phone book does not name gets the MSN
+// page's name for it.
+std::vector<std::string> BuildAnruferLines(bool showDeleted, bool onlyUnanswered = false);
 
 // The phone-book list in record order (the dialog sorts it): every active entry, and the
 // deleted ones too when `showDeleted`. A missing phone book is reported and gives an empty list.

@@ -3,6 +3,7 @@
 
 #include "core/Settings.h"
 #include "db/CBase.h"
+#include "db/TableText.h"
 #include "net/AnnouncementKey.h"
 #include "platform/Autostart.h"
 #include "platform/ErrorBox.h"
@@ -14,6 +15,7 @@
 #include "ui/Placement.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -125,6 +127,19 @@ void TDlgParameter::BuildPages() {
     AnzeigeSekunden->setFixedWidth(48);
     Label1->setBuddy(AnzeigeSekunden);
     Label2 = NewLabel("Label2", QStringLiteral("Sekunden"), anrufer);
+    LabelAnzeige = NewLabel("LabelAnzeige", QStringLiteral("Anzeige eines Anrufs:"), anrufer);
+    Anzeige = new QComboBox(anrufer);
+    Anzeige->setObjectName(QStringLiteral("Anzeige"));
+    // In the order of CallDisplay.
+    Anzeige->addItems(
+        {QStringLiteral("Fenster"), QStringLiteral("Benachrichtigung"), QStringLiteral("beides")});
+    Anzeige->setToolTip(
+        QStringLiteral("Fenster: das Anruferfenster mit Karte.\n"
+                       "Benachrichtigung: eine Mitteilung des Desktops, auch ohne\n"
+                       "Symbolleiste; verpasste Anrufe bleiben stehen. Gibt es keinen\n"
+                       "Benachrichtigungsdienst, erscheint das Fenster.\n"
+                       "beides: Fenster und Benachrichtigung."));
+    LabelAnzeige->setBuddy(Anzeige);
     auto* bevel1 = new QFrame(anrufer);
     bevel1->setObjectName(QStringLiteral("Bevel1"));
     bevel1->setFrameShape(QFrame::VLine);
@@ -190,6 +205,8 @@ void TDlgParameter::BuildPages() {
     left->addLayout(seconds);
     left->addWidget(LabelOrtsvorwahl);
     left->addWidget(Ortsvorwahl);
+    left->addWidget(LabelAnzeige);
+    left->addWidget(Anzeige);
     left->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(Anruferhistory);
@@ -210,7 +227,8 @@ void TDlgParameter::BuildPages() {
     setTabOrder(AnruferAnzeigen, Blinkend);
     setTabOrder(Blinkend, AnzeigeSekunden);
     setTabOrder(AnzeigeSekunden, Ortsvorwahl);
-    setTabOrder(Ortsvorwahl, Anruferhistory);
+    setTabOrder(Ortsvorwahl, Anzeige);
+    setTabOrder(Anzeige, Anruferhistory);
     setTabOrder(Anruferhistory, Bekannte);
     setTabOrder(Bekannte, NetzwerkClient);
     setTabOrder(NetzwerkClient, NetzwerkServer);
@@ -292,18 +310,28 @@ void TDlgParameter::BuildPages() {
         ShowNr[i]->setObjectName(QStringLiteral("ShowNr%1").arg(i));
         Nr[i] = new QLineEdit(msn);
         Nr[i]->setObjectName(QStringLiteral("Nr%1").arg(i));
-        Nr[i]->setFixedWidth(121);
+        Nr[i]->setFixedWidth(110);
         // The setting holds 24 characters; more would be cut without the user seeing it.
         Nr[i]->setMaxLength(24);
-        const int column = i < 5 ? 0 : 3;
+        NrName[i] = new QLineEdit(msn);
+        NrName[i]->setObjectName(QStringLiteral("NrName%1").arg(i));
+        NrName[i]->setFixedWidth(90);
+        NrName[i]->setMaxLength(40);
+        NrName[i]->setPlaceholderText(QStringLiteral("Name"));
+        NrName[i]->setToolTip(QStringLiteral("Name dieser Nummer (z. B. Büro, Privat, Fax) für\n"
+                                             "Anruferfenster, Benachrichtigung und Anrufliste,\n"
+                                             "wenn kein Telefonbucheintrag die Nummer nennt."));
+        const int column = i < 5 ? 0 : 4;
         rows->addWidget(ShowNr[i], i % 5, column);
         rows->addWidget(Nr[i], i % 5, column + 1);
+        rows->addWidget(NrName[i], i % 5, column + 2);
         setTabOrder(previous, ShowNr[i]);
         setTabOrder(ShowNr[i], Nr[i]);
-        previous = Nr[i];
+        setTabOrder(Nr[i], NrName[i]);
+        previous = NrName[i];
     }
-    rows->setColumnMinimumWidth(2, 40);
-    rows->setColumnStretch(5, 1);
+    rows->setColumnMinimumWidth(3, 16);
+    rows->setColumnStretch(7, 1);
     auto* msnLayout = new QVBoxLayout(msn);
     msnLayout->setContentsMargins(12, 10, 12, 8);
     msnLayout->addWidget(Cb_AlleNummernZeigen);
@@ -419,6 +447,7 @@ void TDlgParameter::FormCreate() {
     Anruferhistory->setChecked(bHistory);
     Bekannte->setChecked(bBekannte);
     Blinkend->setChecked(bBlinkend);
+    Anzeige->setCurrentIndex(static_cast<int>(ConfiguredCallDisplay()));
     NetzwerkClient->setChecked(bClient);
     NetzwerkServer->setChecked(bServer);
     NetzwerkKennwort->setText(QString::fromStdString(sKennwort));
@@ -429,6 +458,7 @@ void TDlgParameter::FormCreate() {
     for (int i = 0; i < 10; ++i) {
         ShowNr[i]->setChecked(abZeige[i]);
         Nr[i]->setText(QString::fromLatin1(aszNr[i], static_cast<int>(strnlen(aszNr[i], 25))));
+        NrName[i]->setText(QString::fromStdString(TableToUtf8(asNrName[i])));
     }
     // toggled only fires on a change, so an unchecked box must set the rows itself.
     Cb_AlleNummernZeigenClick();
@@ -444,6 +474,7 @@ void TDlgParameter::FormCreate() {
 }
 
 void TDlgParameter::Cb_AlleNummernZeigenClick() {
+    // The names stay open: they name the numbers also when every number is watched.
     const bool enabled = !Cb_AlleNummernZeigen->isChecked();
     for (int i = 0; i < 10; ++i) {
         ShowNr[i]->setEnabled(enabled);
@@ -500,6 +531,7 @@ void TDlgParameter::BtnOkClick() {
     bAnruferAnzeigen = AnruferAnzeigen->isChecked();
     bBekannte = Bekannte->isChecked();
     bBlinkend = Blinkend->isChecked();
+    sAnzeige = CallDisplayText(static_cast<CallDisplay>(Anzeige->currentIndex()));
     bPosSpeichern = FensterPositionen->isChecked();
     bAlle = Cb_AlleNummernZeigen->isChecked();
     for (int i = 0; i < 10; ++i)
@@ -508,6 +540,12 @@ void TDlgParameter::BtnOkClick() {
         const QByteArray text = Nr[i]->text().toLatin1().left(24);
         std::memset(aszNr[i], 0, sizeof aszNr[i]);
         std::memcpy(aszNr[i], text.constData(), static_cast<size_t>(text.size()));
+        // Kept in the tables' encoding, as the phone book's names of own numbers are; a
+        // character it lacks becomes "?".
+        std::string name;
+        if (!Utf8ToTable(NrName[i]->text().trimmed().toStdString(), name))
+            name = NrName[i]->text().trimmed().toLatin1().toStdString();
+        asNrName[i] = name;
     }
     sLeitungArt = LeitungAnrufmonitor->isChecked() ? kLineKindRouter
                   : LeitungKeine->isChecked()      ? kLineKindNone

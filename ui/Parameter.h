@@ -5,6 +5,7 @@
 
 class CBase;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -50,6 +51,8 @@ public:
     QLabel* Label1;
     QSpinBox* AnzeigeSekunden;
     QLabel* Label2;
+    QLabel* LabelAnzeige;
+    QComboBox* Anzeige; // [Anruf] Anzeige: pop-up window, notification or both
     QCheckBox* Anruferhistory;
     QCheckBox* Bekannte;
     QCheckBox* NetzwerkClient;
@@ -74,6 +77,7 @@ public:
     QCheckBox* Cb_AlleNummernZeigen;
     QCheckBox* ShowNr[10];
     QLineEdit* Nr[10];
+    QLineEdit* NrName[10]; // [MSN] Name0..Name9
     // Page "Leitung": where the calls come from ([Leitung] Art, Adresse, Port)
     QRadioButton* LeitungCapi;
     QRadioButton* LeitungAnrufmonitor;

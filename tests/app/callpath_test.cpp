@@ -126,6 +126,8 @@ public:
         return popupTag;
     }
     void CountCall() override { ++count; }
+    int missed = 0;
+    void CountMissedCall() override { ++missed; }
 };
 
 struct Tick : ::testing::Test {
@@ -360,6 +362,30 @@ TEST_F(Tick, NestedTickOpensASecondPopupAndHandlesTheDisconnect) {
     EXPECT_EQ(view.count, 2);
 }
 
+// A call that ends unanswered while its own pop-up is open is missed before it is counted: the
+// count waits for its ring, so the hint never shows more missed calls than calls.
+TEST_F(Tick, CallMissedInsideItsPopupIsCountedWithItsRing) {
+    port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
+    int missedBeforeCount = -1;
+    view.duringPopup = [this, &missedBeforeCount] {
+        port.queue.push_back(DisconnectInd(0x0101, 0x3490));
+        TickAll();
+        missedBeforeCount = view.missed;
+    };
+    Tick1();
+    EXPECT_EQ(missedBeforeCount, 0);
+    EXPECT_EQ(view.count, 1);
+    EXPECT_EQ(view.missed, 1);
+    // An answered call and a second missed one after the pop-ups.
+    port.queue.push_back(MakeConnectInd(0x0102, "4711", "891234"));
+    port.queue.push_back(MakeConnectInd(0x0103, "4711", "891235"));
+    port.queue.push_back(DisconnectInd(0x0102, 0x349A));
+    port.queue.push_back(DisconnectInd(0x0103, 0x3490));
+    TickAll();
+    EXPECT_EQ(view.count, 3);
+    EXPECT_EQ(view.missed, 2);
+}
+
 TEST_F(Tick, GarbledMessagesAreIgnoredWithoutOverrun) {
     Message shortConnect = {10, 0, 7, 0, 0x02, 0x82, 1, 0, 1, 1};
     Message lying = MakeConnectInd(0x0101, "4711", "301234567");
@@ -537,6 +563,8 @@ TEST_F(Tick, EventsOfAnAnsweredAndAMissedCallReachTheListenersInOrder) {
               (std::vector<std::string>{"ring 257 Meier", "ring 258 0891234", "answered 257",
                                         "ended 257", "ended 258", "missed 258"}));
     EXPECT_EQ(pipeline.OpenCalls(), 0u);
+    EXPECT_EQ(view.count, 2);
+    EXPECT_EQ(view.missed, 1);
 }
 
 TEST_F(Tick, CallsToNumbersNotWatchedGoNowhereToTheirEnd) {

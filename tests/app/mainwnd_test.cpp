@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -88,13 +89,49 @@ TEST_F(MainWindow, HintCountsCallsUntilTheTrayIsClicked) {
     window.StartBlinking();
     EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 2 Anrufe");
     EXPECT_TRUE(window.TrayIcon().Animate());
+    window.CountCall();
+    window.CountMissedCall();
+    window.CountMissedCall();
+    EXPECT_EQ(window.TrayIcon().Hint(), "CallBeacon 3 Anrufe, 2 verpasst");
     window.TrayIconClick();
     EXPECT_EQ(window.TrayIcon().Hint(), kNoLine);
     EXPECT_EQ(window.CallCount(), 0);
+    EXPECT_EQ(window.MissedCount(), 0);
     EXPECT_FALSE(window.TrayIcon().Animate());
     EXPECT_TRUE(window.AllSeen());
     EXPECT_TRUE(boxes.texts().empty()); // no CAPI: silent
     window.FormDestroy();
+}
+
+// "Ins Telefonbuch" of a call's notification: the entry editor with the caller's number, the
+// name left for the user; OK adds the entry.
+TEST_F(MainWindow, NotificationActionEntersTheCallerInThePhoneBook) {
+    TMainWindow window("/nonexistent/libcapi20.so.3");
+    QString shownNumber, shownName;
+    QTimer::singleShot(100, [&] {
+        auto* editor = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!editor) return;
+        shownNumber = editor->findChild<QLineEdit*>(QStringLiteral("Telefon"))->text();
+        auto* name = editor->findChild<QLineEdit*>(QStringLiteral("Name"));
+        shownName = name->text();
+        name->setText(QStringLiteral("Huber"));
+        editor->findChild<QPushButton*>(QStringLiteral("BtnOK"))->click();
+    });
+    window.EnterInPhoneBook("0891234567", "4711");
+    EXPECT_EQ(shownNumber, "0891234567");
+    EXPECT_EQ(shownName, "");
+    tAnruf found;
+    EXPECT_TRUE(LookupCaller(found, "0891234567", "4711", false));
+    EXPECT_EQ(found.sName, "Huber");
+    // A caller already in the phone book opens their entry.
+    QTimer::singleShot(100, [&] {
+        if (auto* editor = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shownName = editor->findChild<QLineEdit*>(QStringLiteral("Name"))->text();
+            editor->reject();
+        }
+    });
+    window.EnterInPhoneBook("0301234567", "4711");
+    EXPECT_EQ(shownName, "Meier");
 }
 
 TEST_F(MainWindow, MenuHasItsSixEntriesInOrder) {

@@ -25,7 +25,7 @@ struct SettingsFile : ::testing::Test {
 };
 } // namespace
 
-TEST_F(SettingsFile, NoFileGivesDefaultsAndShutdownWritesAll29Keys) {
+TEST_F(SettingsFile, NoFileGivesDefaultsAndShutdownWritesEveryKey) {
     LoadSettings();
     EXPECT_TRUE(bSettingsLoaded);
     EXPECT_EQ(iSekunden, 10);
@@ -40,12 +40,14 @@ TEST_F(SettingsFile, NoFileGivesDefaultsAndShutdownWritesAll29Keys) {
     SaveSettings();
     EXPECT_EQ(
         ReadWholeFile(path),
-        "[Anruf]\nSekunden=10\nHistory=1\nAnruferAnzeigen=1\nBekannte=0\nBlinkend=0\nOrtsvorwahl="
-        "\n\n"
-        "[Netzwerk]\nClient=0\nServer=0\nBroadcast=\nKennwort=\n\n[Fenster]\nPosSpeichern=0\n\n"
+        "[Anruf]\nSekunden=10\nHistory=1\nAnruferAnzeigen=1\nBekannte=0\nBlinkend=0\n"
+        "Ortsvorwahl=\nAnzeige=Fenster\n\n[Netzwerk]\nClient=0\nServer=0\nBroadcast=\nKennwort="
+        "\n\n[Fenster]"
+        "\nPosSpeichern=0\n\n"
         "[MSN]\nAlle=1\nZeige0=0\nZeige1=0\nZeige2=0\nZeige3=0\nZeige4=0\nZeige5=0\n"
         "Zeige6=0\nZeige7=0\nZeige8=0\nZeige9=0\nNr0=\nNr1=\nNr2=\nNr3=\nNr4=\nNr5=\n"
-        "Nr6=\nNr7=\nNr8=\nNr9=\n\n[Leitung]\nArt=CAPI\nAdresse=fritz.box\nPort=1012\n");
+        "Nr6=\nNr7=\nNr8=\nNr9=\nName0=\nName1=\nName2=\nName3=\nName4=\nName5=\n"
+        "Name6=\nName7=\nName8=\nName9=\n\n[Leitung]\nArt=CAPI\nAdresse=fritz.box\nPort=1012\n");
 }
 
 TEST_F(SettingsFile, ValuesParseAsTheProfileFunctionsDo) {
@@ -168,4 +170,45 @@ TEST_F(SettingsFile, SaveReplacesTheFileOnceAndKeepsTheKeyFromOtherUsers) {
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the key is readable by others";
+}
+
+// How a call is shown: the three ways in any case, anything else the pop-up window; an old file
+// without the key shows the pop-up as before.
+TEST_F(SettingsFile, CallDisplayAndTheNamesOfOwnNumbers) {
+    WriteWholeFile(path, "[MSN]\nNr0=4711\nNr1=4712\n");
+    LoadSettings();
+    EXPECT_EQ(ConfiguredCallDisplay(), CallDisplay::Window);
+    EXPECT_EQ(OwnNumberName("4711"), "");
+    const std::pair<const char*, CallDisplay> ways[] = {
+        {"Benachrichtigung", CallDisplay::Notification},
+        {"BENACHRICHTIGUNG", CallDisplay::Notification},
+        {"beides", CallDisplay::Both},
+        {"Beides", CallDisplay::Both},
+        {"fenster", CallDisplay::Window},
+        {"Popup", CallDisplay::Window},
+        {"", CallDisplay::Window}};
+    for (const auto& [text, way] : ways) {
+        WriteWholeFile(path, std::string("[anruf]\nanzeige=") + text + "\n");
+        LoadSettings();
+        EXPECT_EQ(ConfiguredCallDisplay(), way) << text;
+    }
+    EXPECT_STREQ(CallDisplayText(CallDisplay::Both), "Beides");
+
+    WriteWholeFile(path, "[MSN]\nNr0=4711\nName0= B\xFCro \nNr1=4712\nName1=\nNr2=4712\n"
+                         "Name2=Fax\n");
+    LoadSettings();
+    EXPECT_EQ(OwnNumberName("4711"), "B\xFCro");
+    EXPECT_EQ(OwnNumberName("4712"), "Fax"); // the first row that names it
+    EXPECT_EQ(OwnNumberName("4713"), "");
+    EXPECT_EQ(OwnNumberName(""), "");
+    std::string gerufener = "4711";
+    NameOwnNumber(gerufener, "4711");
+    EXPECT_EQ(gerufener, "B\xFCro");
+    gerufener = "Meier"; // the phone book named it
+    NameOwnNumber(gerufener, "4711");
+    EXPECT_EQ(gerufener, "Meier");
+    SaveSettings();
+    const std::string saved = ReadWholeFile(path);
+    EXPECT_NE(saved.find("Name0=B\xFCro\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Name2=Fax\n"), std::string::npos) << saved;
 }

@@ -2,6 +2,7 @@
 // Numbers as people write them, table text as Windows-1252, and the descriptions of numbers
 // the area-code directory cannot place.
 #include "db/NumberDescription.h"
+#include "db/NumberFormat.h"
 #include "db/NumberMatch.h"
 #include "db/TableText.h"
 
@@ -39,6 +40,23 @@ TEST(NumberMatch, WrittenFormsFitTheDeliveredNumber) {
                                        "1234",
                                        8)),
               "030");
+}
+
+// A blank after the area code where the numbering plan says it ends; what it does not know as
+// a valid number stays as it came, never split in a wrong place.
+TEST(NumberFormat, NumbersAreWrittenForPeople) {
+    EXPECT_EQ(NumberForPeople("0891234567"), "089 1234567");
+    EXPECT_EQ(NumberForPeople("0301234567"), "030 1234567");
+    EXPECT_EQ(NumberForPeople("0228123456"), "0228 123456");
+    EXPECT_EQ(NumberForPeople("035205123456"), "035205 123456");
+    EXPECT_EQ(NumberForPeople("01711234567"), "0171 1234567");
+    EXPECT_EQ(NumberForPeople("0041446681800"), "+41 44 668 18 00");
+    EXPECT_EQ(NumberForPeople("0049891234567"), "089 1234567");
+    EXPECT_EQ(NumberForPeople("+49 89 1234567"), "089 1234567");
+    // Not valid as they stand: left alone (the plan would drop the 0 of "0800123456").
+    for (const char* kept :
+         {"0800123456", "089", "1234567", "0", "", "0999", "00", "0x1", "00999999999999999999999"})
+        EXPECT_EQ(NumberForPeople(kept), kept);
 }
 
 TEST(TableText, WindowsCharactersRoundTrip) {

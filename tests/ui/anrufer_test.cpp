@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -117,6 +118,37 @@ TEST_F(AnruferTest, LinesNameCallersNewestFirst) {
               }));
     EXPECT_EQ(cbtest::Cells(view, 4),
               (std::vector<std::string>{"01.03.2024", "10:00", "Jürgen Müller", "Büro", "J"}));
+    EXPECT_TRUE(boxes.texts().empty());
+}
+
+// "nur nicht angenommene" leaves out the calls another telephone took; a called own number
+// the phone book does not name carries the MSN page's name.
+TEST_F(AnruferTest, OnlyUnansweredCallsAndNamedOwnNumbers) {
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"Schulze", "0305678", ""}});
+    cbtest::CreateCallLog();
+    cbtest::AddCalls({{1709287200, "0301234", "040999", "J"},
+                      {1709287260, "0305678", "040111", ""},
+                      {1709287320, "0307777", "040999", " "},
+                      {1709287380, "0308888", "040111", "J"}});
+    std::strcpy(aszNr[3], "040111");
+    asNrName[3] = "Fax";
+    Open();
+    auto* only = dlg->findChild<QCheckBox*>("OnlyUnanswered");
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only->text(), "nur nicht angenommene");
+    EXPECT_EQ(cbtest::Lines(view).size(), 4u);
+    QTest::mouseClick(only, Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
+    ASSERT_TRUE(only->isChecked());
+    EXPECT_EQ(cbtest::Lines(view), (std::vector<std::string>{
+                                       "01.03.2024\t10:02\t0307777\t040999\t\t0307777\t040999\t2",
+                                       "01.03.2024\t10:01\tSchulze\tFax\t\t0305678\t040111\t1",
+                                   }));
+    // With the deleted calls shown too, the filter still holds.
+    QTest::mouseClick(ShowDeleted(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
+    EXPECT_EQ(cbtest::Lines(view).size(), 2u);
+    QTest::mouseClick(only, Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
+    EXPECT_EQ(cbtest::Lines(view).size(), 4u);
     EXPECT_TRUE(boxes.texts().empty());
 }
 

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -366,12 +367,14 @@ TEST_F(ParameterTest, TabOrderFollowsTheColumnsAndRows) {
     QApplication::setActiveWindow(&dlg);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
     ExpectTabOrder(dlg, {dlg.AnruferAnzeigen, dlg.Blinkend, dlg.AnzeigeSekunden, dlg.Ortsvorwahl,
-                         dlg.Anruferhistory, dlg.Bekannte, dlg.NetzwerkClient, dlg.NetzwerkServer});
+                         dlg.Anzeige, dlg.Anruferhistory, dlg.Bekannte, dlg.NetzwerkClient,
+                         dlg.NetzwerkServer});
     dlg.TabControl->setCurrentIndex(3);
     std::vector<QWidget*> msn = {dlg.Cb_AlleNummernZeigen};
     for (int i = 0; i < 10; ++i) {
         msn.push_back(dlg.ShowNr[i]);
         msn.push_back(dlg.Nr[i]);
+        msn.push_back(dlg.NrName[i]);
     }
     ExpectTabOrder(dlg, msn);
 }
@@ -394,4 +397,31 @@ TEST_F(ParameterTest, TheLastRefusedAnnouncementIsShownBesideTheKey) {
     EXPECT_TRUE(dlg.KennwortAbgelehnt->text().contains("geht 412 s nach"))
         << dlg.KennwortAbgelehnt->text().toStdString();
     EXPECT_EQ(dlg.KennwortAbgelehnt->parentWidget(), dlg.NetzwerkKennwort->parentWidget());
+}
+
+// How a call is shown and the names of the own numbers: shown, taken over on OK in the
+// tables' encoding, a character it lacks as "?"; the names stay open while Alle is on.
+TEST_F(ParameterTest, CallDisplayAndNumberNames) {
+    sAnzeige = "BEIDES";
+    SetNumber(0, "4711");
+    asNrName[0] = "B\xFCro";
+    TDlgParameter dlg(nullptr);
+    EXPECT_EQ(dlg.Anzeige->currentText(), "beides");
+    EXPECT_EQ(dlg.Anzeige->count(), 3);
+    EXPECT_FALSE(dlg.Anzeige->toolTip().isEmpty());
+    EXPECT_EQ(dlg.NrName[0]->text(), QString::fromUtf8("Büro"));
+    EXPECT_TRUE(dlg.NrName[0]->isEnabled());
+    EXPECT_FALSE(dlg.Nr[0]->isEnabled());
+    dlg.Anzeige->setCurrentIndex(1);
+    dlg.NrName[0]->setText(QString::fromUtf8(" Büro € "));
+    dlg.NrName[1]->setText(QString::fromUtf8("Fax ✆"));
+    dlg.BtnOk->click();
+    EXPECT_EQ(sAnzeige, "Benachrichtigung");
+    EXPECT_EQ(ConfiguredCallDisplay(), CallDisplay::Notification);
+    EXPECT_EQ(asNrName[0], "B\xFCro \x80");
+    EXPECT_EQ(asNrName[1], "Fax ?");
+    EXPECT_EQ(asNrName[2], "");
+    sAnzeige = "Quatsch";
+    TDlgParameter again(nullptr);
+    EXPECT_EQ(again.Anzeige->currentText(), "Fenster");
 }
