@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWnd.h"
 
+#include "app/ActionListeners.h"
 #include "app/LineFactory.h"
 #include "capi/CapiBase.h"
 #include "core/Settings.h"
@@ -34,7 +35,7 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       sCapiLibrary(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary),
       pSender(std::make_shared<TAnnouncementSender>(kSlotName, InitialMessageSequence())),
-      receiver(kSlotName) {
+      pMqtt(std::make_shared<TMqttPublisher>()), receiver(kSlotName) {
     setWindowTitle(QStringLiteral("ISDN Monitor"));
     // Never shown, but dialogs it owns centre on it: give it the screen's working area so
     // they open centred on the screen.
@@ -71,6 +72,20 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     // Every call takes these steps, in this order: announced to the network, written to the
     // call log, shown in the tray, shown in the pop-up, counted.
     pipeline.Add(pSender);
+    // The actions to the outside world come before the call log and the modal pop-up, so that
+    // neither holds them up.
+    pipeline.Add(pMqtt);
+    pipeline.Add(std::make_shared<TWebhookListener>());
+    pipeline.Add(std::make_shared<TCommandListener>());
+    // With [Netzwerk] Weg=MQTT the announcements go through the broker both ways.
+    pSender->SetBrokerChannel(
+        [mqtt = pMqtt.get()](const std::string& slot, const std::string& bytes) {
+            mqtt->PublishAnnouncement(slot, bytes);
+        });
+    pMqtt->SetAnnouncementHandler([this](const std::string& bytes) {
+        receiver.TakeDatagram(bytes);
+        RequestTick();
+    });
     pipeline.Add(std::make_shared<TCallLogListener>());
     pipeline.Add(std::make_shared<TTrayAlertListener>(*this));
     pipeline.Add(std::make_shared<TPopupListener>(*this, acknowledgement));
@@ -178,6 +193,7 @@ void TMainWindow::FormDestroy() {
     pReceiverNotifier = nullptr;
     pSender->Close();
     receiver.Close();
+    pMqtt->Stop();
     if (saveError) std::rethrow_exception(saveError);
 }
 

@@ -5,6 +5,7 @@
 #include "app/CallLine.h"
 #include "app/CallListeners.h"
 #include "app/CallPipeline.h"
+#include "app/MqttPublisher.h"
 #include "app/TrayIcon.h"
 
 #include <QIcon>
@@ -64,6 +65,7 @@ public:
     TCallPipeline& Pipeline() { return pipeline; }
     const TAnnouncementReceiver& Receiver() const { return receiver; }
     const TAnnouncementSender& Sender() const { return *pSender; }
+    const TMqttPublisher& Mqtt() const { return *pMqtt; }
     bool AllSeen() const { return acknowledgement.bAllSeen; }
     int OpenPopups() const { return iOpenPopups; }
     // At most this many pop-ups are open at once; beyond it the newest open one shows the
@@ -95,6 +97,7 @@ private:
     TCallPipeline pipeline;
     TAcknowledgement acknowledgement;
     std::shared_ptr<TAnnouncementSender> pSender;
+    std::shared_ptr<TMqttPublisher> pMqtt;
     TAnnouncementReceiver receiver;
     int iReceiverFd = -1;
     QSocketNotifier* pReceiverNotifier = nullptr;

@@ -68,6 +68,21 @@ const std::vector<Key>& KeyTable() {
         table.push_back({"Leitung", "Art", &TSettings::sLeitungArt});
         table.push_back({"Leitung", "Adresse", &TSettings::sLeitungAdresse});
         table.push_back({"Leitung", "Port", &TSettings::iLeitungPort});
+        const std::vector<Key> actions = {
+            {"Netzwerk", "Weg", &TSettings::sNetzwerkWeg},
+            {"MQTT", "Host", &TSettings::sMqttHost},
+            {"MQTT", "Port", &TSettings::iMqttPort},
+            {"MQTT", "TLS", &TSettings::bMqttTls},
+            {"MQTT", "CA", &TSettings::sMqttCa},
+            {"MQTT", "Benutzer", &TSettings::sMqttBenutzer},
+            {"MQTT", "Kennwort", &TSettings::sMqttKennwort},
+            {"MQTT", "Praefix", &TSettings::sMqttPraefix},
+            {"MQTT", "Station", &TSettings::sMqttStation},
+            {"MQTT", "HomeAssistant", &TSettings::bMqttHomeAssistant},
+            {"Aktionen", "Webhook", &TSettings::sWebhook},
+            {"Aktionen", "Befehl", &TSettings::sBefehl},
+        };
+        table.insert(table.end(), actions.begin(), actions.end());
         return table;
     }();
     return keys;
@@ -149,6 +164,13 @@ void SaveSettings() {
             },
             key.field);
     }
+}
+
+bool AnnounceThroughBroker() {
+    std::string weg = g_settings.sNetzwerkWeg;
+    for (char& c : weg)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return weg == "mqtt";
 }
 
 bool UseRouterCallMonitor() {
