@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/HelpViewer.h"
 #include "platform/Trace.h"
+#include "ui/ActionsPage.h"
 #include "ui/Anrufer.h"
 #include "ui/DBUpdate.h"
 #include "ui/Detail.h"
@@ -85,6 +86,10 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     pMqtt->SetAnnouncementHandler([this](const std::string& bytes) {
         receiver.TakeDatagram(bytes);
         RequestTick();
+    });
+    TActionsPage::SetStatusSource([mqtt = std::weak_ptr<TMqttPublisher>(pMqtt)] {
+        const auto alive = mqtt.lock();
+        return alive ? alive->StateText() : QString();
     });
     pipeline.Add(std::make_shared<TCallLogListener>());
     pipeline.Add(std::make_shared<TTrayAlertListener>(*this));

@@ -40,6 +40,9 @@ struct Key {
     std::variant<int32_t TSettings::*, bool TSettings::*, std::string TSettings::*, FlagElement,
                  NumberElement>
         field;
+    // Written only when set or already in the file: a file of a program that never used
+    // the feature stays as it was.
+    bool optional = false;
 };
 
 template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
@@ -69,18 +72,18 @@ const std::vector<Key>& KeyTable() {
         table.push_back({"Leitung", "Adresse", &TSettings::sLeitungAdresse});
         table.push_back({"Leitung", "Port", &TSettings::iLeitungPort});
         const std::vector<Key> actions = {
-            {"Netzwerk", "Weg", &TSettings::sNetzwerkWeg},
-            {"MQTT", "Host", &TSettings::sMqttHost},
-            {"MQTT", "Port", &TSettings::iMqttPort},
-            {"MQTT", "TLS", &TSettings::bMqttTls},
-            {"MQTT", "CA", &TSettings::sMqttCa},
-            {"MQTT", "Benutzer", &TSettings::sMqttBenutzer},
-            {"MQTT", "Kennwort", &TSettings::sMqttKennwort},
-            {"MQTT", "Praefix", &TSettings::sMqttPraefix},
-            {"MQTT", "Station", &TSettings::sMqttStation},
-            {"MQTT", "HomeAssistant", &TSettings::bMqttHomeAssistant},
-            {"Aktionen", "Webhook", &TSettings::sWebhook},
-            {"Aktionen", "Befehl", &TSettings::sBefehl},
+            {"Netzwerk", "Weg", &TSettings::sNetzwerkWeg, true},
+            {"MQTT", "Host", &TSettings::sMqttHost, true},
+            {"MQTT", "Port", &TSettings::iMqttPort, true},
+            {"MQTT", "TLS", &TSettings::bMqttTls, true},
+            {"MQTT", "CA", &TSettings::sMqttCa, true},
+            {"MQTT", "Benutzer", &TSettings::sMqttBenutzer, true},
+            {"MQTT", "Kennwort", &TSettings::sMqttKennwort, true},
+            {"MQTT", "Praefix", &TSettings::sMqttPraefix, true},
+            {"MQTT", "Station", &TSettings::sMqttStation, true},
+            {"MQTT", "HomeAssistant", &TSettings::bMqttHomeAssistant, true},
+            {"Aktionen", "Webhook", &TSettings::sWebhook, true},
+            {"Aktionen", "Befehl", &TSettings::sBefehl, true},
         };
         table.insert(table.end(), actions.begin(), actions.end());
         return table;
@@ -92,6 +95,17 @@ const std::vector<Key>& KeyTable() {
 void SetNumber(char (&buffer)[25], const std::string& text) {
     std::memset(buffer, 0, sizeof buffer);
     std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), 24));
+}
+
+bool IsDefault(const Key& key, const TSettings& defaults) {
+    return std::visit(Overloaded{
+                          [&](int32_t TSettings::*f) { return g_settings.*f == defaults.*f; },
+                          [&](bool TSettings::*f) { return g_settings.*f == defaults.*f; },
+                          [&](std::string TSettings::*f) { return g_settings.*f == defaults.*f; },
+                          [](FlagElement) { return false; },
+                          [](NumberElement) { return false; },
+                      },
+                      key.field);
 }
 
 } // namespace
@@ -143,7 +157,11 @@ void LoadSettings() {
 void SaveSettings() {
     if (!bSettingsLoaded) return;
     cb::CIniFile ini(SettingsFilePath());
+    const TSettings defaults;
     for (const Key& key : KeyTable()) {
+        if (key.optional && IsDefault(key, defaults) &&
+            ini.ReadString(key.section, key.name, "\x01") == "\x01")
+            continue;
         std::visit(
             Overloaded{
                 [&](int32_t TSettings::*f) {

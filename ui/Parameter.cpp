@@ -9,6 +9,7 @@
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"
 #include "platform/UserPaths.h"
+#include "ui/ActionsPage.h"
 #include "ui/Placement.h"
 
 #include <QCheckBox>
@@ -329,6 +330,8 @@ void TDlgParameter::BuildLinePage() {
     setTabOrder(LeitungAnrufmonitor, LeitungAdresse);
     setTabOrder(LeitungAdresse, LeitungPort);
     TabControl->addTab(leitung, QStringLiteral("Leitung"));
+    Aktionen = new TActionsPage;
+    TabControl->addTab(Aktionen, QStringLiteral("Aktionen"));
 }
 
 void TDlgParameter::LeitungArtClick() {
@@ -362,6 +365,7 @@ void TDlgParameter::FormCreate() {
     LeitungAdresse->setText(QString::fromStdString(sLeitungAdresse));
     LeitungPort->setValue(iLeitungPort >= 1 && iLeitungPort <= 65535 ? iLeitungPort : 1012);
     LeitungArtClick();
+    Aktionen->Load();
     UpdateUsageBars();
 }
 
@@ -433,6 +437,7 @@ void TDlgParameter::BtnOkClick() {
     sLeitungArt = LeitungAnrufmonitor->isChecked() ? "Anrufmonitor" : "CAPI";
     sLeitungAdresse = LeitungAdresse->text().trimmed().toStdString();
     iLeitungPort = LeitungPort->value();
+    Aktionen->Store();
     // The entry is written at once: unlike the settings it lives outside the program.
     const bool bAutostart = BeimAnmeldenStarten->isChecked();
     if (bAutostart != cb::AutostartEnabled() &&

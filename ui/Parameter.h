@@ -12,6 +12,7 @@ class QRadioButton;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
+class TActionsPage;
 
 namespace cb {
 class TFormPlacement;
@@ -73,6 +74,8 @@ public:
     QRadioButton* LeitungAnrufmonitor;
     QLineEdit* LeitungAdresse;
     QSpinBox* LeitungPort;
+    // Page "Aktionen": MQTT, webhook, command
+    TActionsPage* Aktionen;
     // Below the pages
     QPushButton* BtnAbbruch;
     QPushButton* BtnOk;

@@ -132,3 +132,31 @@ TEST_F(SettingsFile, LineKindAddressAndPort) {
     EXPECT_EQ(sLeitungArt, "CAPI");
     EXPECT_EQ(sLeitungAdresse, "fritz.box");
 }
+
+TEST_F(SettingsFile, ActionKeysAreWrittenOnlyWhenSetAndReadBack) {
+    WriteWholeFile(path, "[Aktionen]\nBefehl=\n");
+    LoadSettings();
+    EXPECT_EQ(sMqttPraefix, "callbeacon");
+    EXPECT_FALSE(AnnounceThroughBroker());
+    sMqttHost = "broker.lan";
+    iMqttPort = 8884;
+    bMqttTls = true;
+    sMqttKennwort = "geh eim";
+    sNetzwerkWeg = "mqtt";
+    SaveSettings();
+    const std::string written = ReadWholeFile(path);
+    // Set, or already in the file: written; the rest of the new keys stay out.
+    EXPECT_NE(written.find("[MQTT]\nHost=broker.lan\nPort=8884\nTLS=1\nKennwort=geh eim\n"),
+              std::string::npos)
+        << written;
+    EXPECT_NE(written.find("Befehl=\n"), std::string::npos);
+    EXPECT_EQ(written.find("Webhook="), std::string::npos);
+    EXPECT_EQ(written.find("Praefix="), std::string::npos);
+    ResetSettings();
+    LoadSettings();
+    EXPECT_EQ(sMqttHost, "broker.lan");
+    EXPECT_EQ(iMqttPort, 8884);
+    EXPECT_TRUE(bMqttTls);
+    EXPECT_EQ(sMqttKennwort, "geh eim");
+    EXPECT_TRUE(AnnounceThroughBroker());
+}
