@@ -3,6 +3,7 @@
 
 #include "app/ActionListeners.h"
 #include "app/LineFactory.h"
+#include "app/Passwords.h"
 #include "capi/CapiBase.h"
 #include "core/Settings.h"
 #include "db/Conversion.h"
@@ -130,6 +131,7 @@ void TMainWindow::FormCreate() {
         }
     }
     LoadSettings();
+    TakeUpPasswords();
     trayIcon.SetIcon(TelefonWeiss);
     trayIcon.Show();
     if (!StartLine(true)) {
@@ -190,6 +192,7 @@ void TMainWindow::FormDestroy() {
     StopLine();
     std::exception_ptr saveError;
     try {
+        KeepPasswords();
         SaveSettings();
     } catch (...) {
         saveError = std::current_exception();

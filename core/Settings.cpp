@@ -3,12 +3,14 @@
 
 #include "platform/ExePath.h"
 #include "platform/IniFile.h"
+#include "platform/PrivateFile.h"
 #include "platform/UserPaths.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -97,6 +99,15 @@ void SetNumber(char (&buffer)[25], const std::string& text) {
     std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), 24));
 }
 
+std::set<std::string>& KeptSecrets() {
+    static std::set<std::string> kept;
+    return kept;
+}
+
+std::string SecretId(const std::string& section, const std::string& key) {
+    return section + "/" + key;
+}
+
 bool IsDefault(const Key& key, const TSettings& defaults) {
     return std::visit(Overloaded{
                           [&](int32_t TSettings::*f) { return g_settings.*f == defaults.*f; },
@@ -119,7 +130,24 @@ void SetSettingsFilePathOverride(const std::string& path) {
     PathOverride() = path;
 }
 
+std::vector<SecretSetting> SecretSettings() {
+    return {{"Netzwerk", "Kennwort", &g_settings.sKennwort},
+            {"MQTT", "Kennwort", &g_settings.sMqttKennwort}};
+}
+
+void SetKeptInSecretService(const std::string& section, const std::string& key, bool kept) {
+    if (kept)
+        KeptSecrets().insert(SecretId(section, key));
+    else
+        KeptSecrets().erase(SecretId(section, key));
+}
+
+bool KeptInSecretService(const std::string& section, const std::string& key) {
+    return KeptSecrets().count(SecretId(section, key)) != 0;
+}
+
 void ResetSettings() {
+    KeptSecrets().clear();
     g_settings = TSettings{};
     bSettingsLoaded = false;
 }
@@ -158,6 +186,12 @@ void SaveSettings() {
     if (!bSettingsLoaded) return;
     cb::CIniFile ini(SettingsFilePath());
     const TSettings defaults;
+    // A password in plain text: the file becomes its owner's alone before it gets there (the
+    // replacing writes keep the file's mode).
+    for (const SecretSetting& secret : SecretSettings())
+        if (!secret.value->empty() && !KeptInSecretService(secret.section, secret.key) &&
+            !cb::MakeOwnerOnly(ini.Path()))
+            throw cb::IniWriteError(ini.Path());
     for (const Key& key : KeyTable()) {
         if (key.optional && IsDefault(key, defaults) &&
             ini.ReadString(key.section, key.name, "\x01") == "\x01")
@@ -169,7 +203,9 @@ void SaveSettings() {
                 },
                 [&](bool TSettings::*f) { ini.WriteBool(key.section, key.name, g_settings.*f); },
                 [&](std::string TSettings::*f) {
-                    ini.WriteString(key.section, key.name, g_settings.*f);
+                    ini.WriteString(key.section, key.name,
+                                    KeptInSecretService(key.section, key.name) ? std::string()
+                                                                               : g_settings.*f);
                 },
                 [&](FlagElement e) {
                     ini.WriteBool(key.section, key.name, (g_settings.*e.array)[e.index]);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Process-wide settings, one field per key of the settings file, each with its default.
 // Loaded once at start-up, changed in memory only by the settings dialog, written once at
@@ -99,6 +100,17 @@ void UnwatchSettings(int id);
 void AnnounceSettingsChanged();
 // True when [Leitung] Art names the router's call monitor (any case); anything else is CAPI.
 bool UseRouterCallMonitor();
+// The passwords among the settings ([Netzwerk] Kennwort, [MQTT] Kennwort).
+struct SecretSetting {
+    const char* section;
+    const char* key;
+    std::string* value;
+};
+std::vector<SecretSetting> SecretSettings();
+// A password the Secret Service keeps is written to the file empty. Any other password that is
+// set makes SaveSettings restrict the file to its owner (0600) before writing.
+void SetKeptInSecretService(const std::string& section, const std::string& key, bool kept);
+bool KeptInSecretService(const std::string& section, const std::string& key);
 // Restores the defaults in memory and clears bSettingsLoaded (program start; tests).
 void ResetSettings();
 

@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <sys/stat.h>
 
 using cbtest::ReadWholeFile;
@@ -159,4 +161,28 @@ TEST_F(SettingsFile, ActionKeysAreWrittenOnlyWhenSetAndReadBack) {
     EXPECT_TRUE(bMqttTls);
     EXPECT_EQ(sMqttKennwort, "geh eim");
     EXPECT_TRUE(AnnounceThroughBroker());
+}
+
+TEST_F(SettingsFile, APasswordInPlainTextMakesTheFileTheOwnersAloneAKeptOneIsWrittenEmpty) {
+    namespace fs = std::filesystem;
+    WriteWholeFile(path, "[Anruf]\nSekunden=5\n");
+    fs::permissions(path, fs::perms(0644));
+    LoadSettings();
+    SaveSettings();
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms(0644));
+
+    sMqttKennwort = "geheim";
+    SaveSettings();
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms(0600));
+    EXPECT_NE(ReadWholeFile(path).find("[MQTT]\nKennwort=geheim\n"), std::string::npos);
+
+    // Where the Secret Service holds them, the file gets empty values.
+    sKennwort = "netz";
+    SetKeptInSecretService("MQTT", "Kennwort", true);
+    SetKeptInSecretService("Netzwerk", "Kennwort", true);
+    SaveSettings();
+    const std::string written = ReadWholeFile(path);
+    EXPECT_EQ(written.find("geheim"), std::string::npos) << written;
+    EXPECT_EQ(written.find("netz\n"), std::string::npos) << written;
+    EXPECT_EQ(sMqttKennwort, "geheim"); // still used in memory
 }
