@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   g++ make cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev libphonenumber-dev
+  libmosquitto-dev qtkeychain-qt6-dev
   libcapi20-3
   python3 xvfb xauth imagemagick
   fonts-liberation2 fonts-dejavu-core
@@ -18,6 +19,7 @@ if [ "${1:-}" != "--demo" ]; then
     clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libshp-dev
     python3-dbfread python3-dbf gdal-bin
+    mosquitto mosquitto-clients openssl
     x11-apps xdotool iproute2 procps
     dpkg-dev file fakeroot lintian desktop-file-utils appstream
   )
