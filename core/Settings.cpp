@@ -224,7 +224,8 @@ bool AnnounceThroughBroker() {
     std::string weg = g_settings.sNetzwerkWeg;
     for (char& c : weg)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return weg == "mqtt";
+    // Without a broker the announcements keep to the LAN rather than going nowhere.
+    return weg == "mqtt" && !g_settings.sMqttHost.empty();
 }
 
 bool UseRouterCallMonitor() {

@@ -83,7 +83,8 @@ inline std::string& sMqttStation = g_settings.sMqttStation;
 inline bool& bMqttHomeAssistant = g_settings.bMqttHomeAssistant;
 inline std::string& sWebhook = g_settings.sWebhook;
 inline std::string& sBefehl = g_settings.sBefehl;
-// True when announcements travel through the MQTT broker ([Netzwerk] Weg=MQTT, any case).
+// True when announcements travel through the MQTT broker: [Netzwerk] Weg=MQTT (any case) and
+// a broker named in [MQTT] Host.
 bool AnnounceThroughBroker();
 
 extern bool bSettingsLoaded; // set by LoadSettings; SaveSettings writes only when true

@@ -109,7 +109,9 @@ void TActionsPage::Load() {
     MqttPraefix->setText(QString::fromStdString(sMqttPraefix));
     MqttStation->setText(QString::fromStdString(sMqttStation));
     MqttHomeAssistant->setChecked(bMqttHomeAssistant);
-    AnkuendigungUeberMqtt->setChecked(AnnounceThroughBroker());
+    AnkuendigungUeberMqtt->setChecked(
+        QString::fromStdString(sNetzwerkWeg).compare(QLatin1String("MQTT"), Qt::CaseInsensitive) ==
+        0);
     Webhook->setText(QString::fromStdString(sWebhook));
     Befehl->setText(QString::fromStdString(sBefehl));
     MqttZustand->setText(StatusSource() ? StatusSource()() : QStringLiteral("MQTT aus"));

@@ -145,6 +145,7 @@ TEST_F(SettingsFile, ActionKeysAreWrittenOnlyWhenSetAndReadBack) {
     bMqttTls = true;
     sMqttKennwort = "geh eim";
     sNetzwerkWeg = "mqtt";
+    EXPECT_TRUE(AnnounceThroughBroker());
     SaveSettings();
     const std::string written = ReadWholeFile(path);
     // Set, or already in the file: written; the rest of the new keys stay out.
