@@ -409,3 +409,20 @@ TEST_F(Actions, ACommandReceivesHostileCallerTextOnlyAsData) {
     EXPECT_FALSE(fs::exists(marker));
     EXPECT_FALSE(fs::exists(station.dir / "pwned"));
 }
+
+TEST_F(Actions, AtMostFourCommandsRunAtOnce) {
+    StartLine();
+    Station station(temp.path() / "s", linePort);
+    station.Start(kServerBase + "[Aktionen]\nBefehl=sleep 3\n");
+    Expect("recv LISTEN_REQ");
+    // Two calls: six events while the first commands still sleep.
+    line->Send("ring 0101 4711 891234567\nhangup 0101 3490\n");
+    line->Send("ring 0102 4711 891234567\nhangup 0102 3490\n");
+    Expect("recv DISCONNECT_RESP plci=0x0102");
+    ASSERT_TRUE(WaitUntil([&] { return station.Count("command done: exit 0") == 4; }, 15000))
+        << station.Trace();
+    EXPECT_EQ(station.Count("command skipped: 4 still running"), 2) << station.Trace();
+    // Once they are done, the next event gets its command again.
+    line->Send("ring 0103 4711 891234567\n");
+    EXPECT_TRUE(WaitUntil([&] { return station.Count("command done: exit 0") == 5; }, 10000));
+}
