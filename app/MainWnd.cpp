@@ -71,8 +71,9 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     CAPITimer.setInterval(1000);
     connect(&CAPITimer, &QTimer::timeout, this, &TMainWindow::CAPITimerTimer);
 
-    // Every call takes these steps, in this order: announced to the network, written to the
-    // call log, shown in the tray, shown in the pop-up, counted.
+    // Every call takes these steps, in this order: announced to the network, handed to the
+    // broker, the webhook and the command, written to the call log, shown in the tray, shown
+    // in the pop-up, counted.
     pipeline.Add(pSender);
     // The actions to the outside world come before the call log and the modal pop-up, so that
     // neither holds them up.
