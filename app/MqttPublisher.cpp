@@ -115,6 +115,13 @@ TMqttPublisher::Config TMqttPublisher::FromSettings() {
 void TMqttPublisher::OnSettingsChanged() {
     const Config wanted = FromSettings();
     if (bConfigured && wanted == config) return;
+    // Home Assistant forgets a device whose discovery configs are emptied: switched off or
+    // renamed, the old station does not linger there.
+    if (pClient && config.homeAssistant &&
+        (!wanted.homeAssistant || wanted.station != config.station)) {
+        for (const MqttMessage& m : DiscoveryMessages(sBase.toStdString(), config.station))
+            pClient->Publish({m.topic, std::string(), 1, true});
+    }
     bConfigured = true;
     config = wanted;
     Connect(config);
