@@ -14,7 +14,6 @@
 #include <QSysInfo>
 
 #include <cctype>
-#include <unistd.h>
 
 namespace {
 
@@ -144,7 +143,7 @@ void TMqttPublisher::Connect(const Config& c) {
     o.caFile = c.ca;
     o.user = c.user;
     o.password = c.password;
-    o.clientId = "callbeacon-" + c.station + "-" + std::to_string(getpid());
+    o.clientId = "callbeacon-" + c.station + "-" + std::to_string(QCoreApplication::applicationPid());
     o.statusTopic = base + "/status";
     pClient = std::make_unique<TMqttClient>(o);
     std::vector<MqttMessage> birth{{o.statusTopic, "online", 1, true}};
