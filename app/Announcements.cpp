@@ -14,6 +14,8 @@ namespace {
 // Datagrams one call reads at most; announcements kept waiting at most.
 constexpr int kMaxDatagramsPerTick = 1024;
 constexpr size_t kMaxWaitingCalls = 16;
+// The longest datagram read; announcements are far shorter.
+constexpr size_t kMaxDatagramBytes = 200;
 
 std::string WithoutCommas(const std::string& text) {
     std::string out(text);
@@ -36,7 +38,8 @@ void TAnnouncementSender::OnSettingsChanged() {
 #ifndef _WIN32
     SetMailBroadcastAddresses(sBroadcast);
 #endif
-    if (!bServer)
+    // Through the broker no datagram is sent: the slot stays closed.
+    if (!bServer || AnnounceThroughBroker())
         pServer.reset();
     else if (!pServer)
         pServer = std::make_unique<TMailServer>(sSlotName.c_str());
@@ -50,7 +53,7 @@ void TAnnouncementSender::OnSettingsChanged() {
 
 void TAnnouncementSender::OnCallEvent(const CallEvent& event) {
     if (event.kind != CallEventKind::Ringing || event.line == CallLineKind::Announced) return;
-    if (!bServer || !pServer) return;
+    if (!bServer || (!pServer && !(AnnounceThroughBroker() && brokerChannel))) return;
     // A comma from the exchange would shift the fields of the announcement.
     const std::string calling = WithoutCommas(event.calling);
     const std::string called = WithoutCommas(event.called);
@@ -60,12 +63,13 @@ void TAnnouncementSender::OnCallEvent(const CallEvent& event) {
 }
 
 void TAnnouncementSender::Send(const std::string& text) {
-    if (!pSigner) {
-        pServer->SendText(text.c_str());
-        return;
-    }
-    const std::string block = pSigner->Sign(text, cb::CurrentUnixTime());
-    pServer->WriteBlock(block.data(), static_cast<uint32_t>(block.size()));
+    // The bytes of the datagram: the text with its terminator, or the signed block.
+    const std::string block = pSigner ? pSigner->Sign(text, cb::CurrentUnixTime())
+                                      : std::string(text.c_str(), text.size() + 1);
+    if (pServer)
+        pServer->WriteBlock(block.data(), static_cast<uint32_t>(block.size()));
+    else if (brokerChannel)
+        brokerChannel(sSlotName, block);
 }
 
 TAnnouncementReceiver::TAnnouncementReceiver(std::string slotName)
@@ -78,7 +82,8 @@ void TAnnouncementReceiver::Close() {
 }
 
 void TAnnouncementReceiver::SettingsChanged() {
-    if (!bClient) {
+    // Through the broker the slot stays closed; announcements come by TakeDatagram.
+    if (!bClient || AnnounceThroughBroker()) {
         pClient.reset();
     } else if (!pClient) {
         pClient = std::make_unique<TMailClient>(sSlotName.c_str());
@@ -100,28 +105,40 @@ int TAnnouncementReceiver::Descriptor() const {
 #endif
 }
 
+void TAnnouncementReceiver::Keep(const char* data, uint32_t size) {
+    // With a key, a message without a right and fresh code is junk like any other.
+    if (pVerifier && !pVerifier->Accept(data, size, cb::CurrentUnixTime())) return;
+    // A message without a sequence number, with overlong fields or with anything but a
+    // telephone number in its number fields is dropped whole.
+    CallMessage message;
+    if (!ParseCallMessage(data, size, message)) return;
+    aWaiting.push_back(message);
+    if (aWaiting.size() > kMaxWaitingCalls) {
+        aWaiting.pop_front();
+        bOverflowed = true;
+    }
+}
+
+void TAnnouncementReceiver::TakeDatagram(const std::string& bytes) {
+    if (!bClient || !AnnounceThroughBroker()) return;
+    // No datagram of the slot is longer than the read buffer; a longer message is junk.
+    if (bytes.size() > kMaxDatagramBytes) return;
+    Keep(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
 bool TAnnouncementReceiver::TakeEvents(std::vector<CallEvent>& out) {
-    if (!bClient || !pClient) return false;
+    if (!bClient) return false;
     // Everything waiting is read now and parsed; junk costs only its read. Only the newest
     // few announcements are kept, so a flood of forged ones can neither hold the client
     // nor, by filling the socket's buffer, make the kernel drop a genuine one behind it.
-    bool overflowed = false;
-    for (int read = 0; read < kMaxDatagramsPerTick; ++read) {
-        char buffer[200];
+    for (int read = 0; pClient && read < kMaxDatagramsPerTick; ++read) {
+        char buffer[kMaxDatagramBytes];
         uint32_t dwRead = 0;
         if (!pClient->ReadMessage(buffer, sizeof buffer, &dwRead)) break;
-        // With a key, a message without a right and fresh code is junk like any other.
-        if (pVerifier && !pVerifier->Accept(buffer, dwRead, cb::CurrentUnixTime())) continue;
-        // A message without a sequence number, with overlong fields or with anything but a
-        // telephone number in its number fields is dropped whole.
-        CallMessage message;
-        if (!ParseCallMessage(buffer, dwRead, message)) continue;
-        aWaiting.push_back(message);
-        if (aWaiting.size() > kMaxWaitingCalls) {
-            aWaiting.pop_front();
-            overflowed = true;
-        }
+        Keep(buffer, dwRead);
     }
+    const bool overflowed = bOverflowed;
+    bOverflowed = false;
     // While a flood lasts nothing is shown: reading must keep pace with it. The newest
     // announcements are shown once it has passed.
     if (overflowed) return true;

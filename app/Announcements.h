@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,10 +35,15 @@ public:
     void Close();
     bool IsOpen() const { return pServer != nullptr; }
     int32_t NextSequence() const { return iNextSeq; }
+    // With [Netzwerk] Weg=MQTT each announcement goes here instead of to the slot: the slot's
+    // name and the bytes a datagram would carry.
+    using BrokerChannel = std::function<void(const std::string& slot, const std::string& bytes)>;
+    void SetBrokerChannel(BrokerChannel channel) { brokerChannel = std::move(channel); }
 
 private:
     void Send(const std::string& text);
 
+    BrokerChannel brokerChannel;
     std::string sSlotName;
     int32_t iNextSeq;
     std::unique_ptr<TMailServer> pServer;
@@ -65,12 +71,19 @@ public:
     // Appends at most one announced call to `out`; true when more are waiting (ask for
     // another tick soon).
     bool TakeEvents(std::vector<CallEvent>& out);
+    // An announcement that came through the MQTT broker ([Netzwerk] Weg=MQTT): checked like a
+    // datagram of the slot and handed out by TakeEvents.
+    void TakeDatagram(const std::string& bytes);
     // The sequence number taken last (a repeat of it is not shown again).
     int32_t LastSequence() const { return iLastSeq; }
 
 private:
+    // Checks one datagram and keeps it when it is a genuine announcement.
+    void Keep(const char* data, uint32_t size);
+
     std::string sSlotName;
     std::unique_ptr<TMailClient> pClient;
+    bool bOverflowed = false; // announcements were dropped for newer ones since the last take
     std::unique_ptr<TAnnouncementVerifier> pVerifier;
     std::string sKeyInUse;
     std::deque<CallMessage> aWaiting; // read, not yet handed out; the newest few

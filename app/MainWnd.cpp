@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWnd.h"
 
+#include "app/ActionListeners.h"
 #include "app/LineFactory.h"
+#include "app/Passwords.h"
 #include "capi/CapiBase.h"
 #include "core/Settings.h"
 #include "db/Conversion.h"
@@ -10,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/HelpViewer.h"
 #include "platform/Trace.h"
+#include "ui/ActionsPage.h"
 #include "ui/Anrufer.h"
 #include "ui/DBUpdate.h"
 #include "ui/Detail.h"
@@ -36,7 +39,8 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       sCapiLibrary(capiLibrary ? capiLibrary : CapiBase::kDefaultLibrary),
       pSender(std::make_shared<TAnnouncementSender>(kSlotName, InitialMessageSequence())),
-      pNotifier(std::make_shared<TDesktopNotifier>(*this)), receiver(kSlotName) {
+      pNotifier(std::make_shared<TDesktopNotifier>(*this)),
+      pMqtt(std::make_shared<TMqttPublisher>()), receiver(kSlotName) {
     setWindowTitle(QStringLiteral("ISDN Monitor"));
     // Never shown, but dialogs it owns centre on it: give it the screen's working area so
     // they open centred on the screen.
@@ -70,11 +74,30 @@ TMainWindow::TMainWindow(const char* capiLibrary)
     CAPITimer.setInterval(1000);
     connect(&CAPITimer, &QTimer::timeout, this, &TMainWindow::CAPITimerTimer);
 
-    // Every call takes these steps, in this order: announced to the network, written to the
-    // call log, shown in the tray, sent as a desktop notification, shown in the pop-up,
-    // counted. The notification goes before the pop-up: the pop-up's modal loop lasts its
-    // seconds, and the call's later events (answered, missed) run inside it.
+    // Every call takes these steps, in this order: announced to the network, handed to the
+    // broker, the webhook and the command, written to the call log, shown in the tray, sent as
+    // a desktop notification, shown in the pop-up, counted. The notification goes before the
+    // pop-up: the pop-up's modal loop lasts its seconds, and the call's later events
+    // (answered, missed) run inside it.
     pipeline.Add(pSender);
+    // The actions to the outside world come before the call log and the modal pop-up, so that
+    // neither holds them up.
+    pipeline.Add(pMqtt);
+    pipeline.Add(std::make_shared<TWebhookListener>());
+    pipeline.Add(std::make_shared<TCommandListener>());
+    // With [Netzwerk] Weg=MQTT the announcements go through the broker both ways.
+    pSender->SetBrokerChannel(
+        [mqtt = pMqtt.get()](const std::string& slot, const std::string& bytes) {
+            mqtt->PublishAnnouncement(slot, bytes);
+        });
+    pMqtt->SetAnnouncementHandler([this](const std::string& bytes) {
+        receiver.TakeDatagram(bytes);
+        RequestTick();
+    });
+    TActionsPage::SetStatusSource([mqtt = std::weak_ptr<TMqttPublisher>(pMqtt)] {
+        const auto alive = mqtt.lock();
+        return alive ? alive->StateText() : QString();
+    });
     pipeline.Add(std::make_shared<TCallLogListener>());
     pipeline.Add(std::make_shared<TTrayAlertListener>(*this));
     pipeline.Add(pNotifier);
@@ -117,6 +140,7 @@ void TMainWindow::FormCreate() {
     }
     LoadSettings();
     SetOwnAreaCode(sOrtsvorwahl);
+    TakeUpPasswords();
     trayIcon.SetIcon(TelefonWeiss);
     trayIcon.Show();
     if (!StartLine(true)) {
@@ -190,6 +214,7 @@ void TMainWindow::FormDestroy() {
     StopLine();
     std::exception_ptr saveError;
     try {
+        KeepPasswords();
         SaveSettings();
     } catch (...) {
         saveError = std::current_exception();
@@ -198,6 +223,7 @@ void TMainWindow::FormDestroy() {
     pReceiverNotifier = nullptr;
     pSender->Close();
     receiver.Close();
+    pMqtt->Stop();
     if (saveError) std::rethrow_exception(saveError);
 }
 

@@ -6,6 +6,7 @@
 #include "app/CallListeners.h"
 #include "app/CallPipeline.h"
 #include "app/DesktopNotifier.h"
+#include "app/MqttPublisher.h"
 #include "app/TrayIcon.h"
 
 #include <QIcon>
@@ -67,6 +68,7 @@ public:
     TCallPipeline& Pipeline() { return pipeline; }
     const TAnnouncementReceiver& Receiver() const { return receiver; }
     const TAnnouncementSender& Sender() const { return *pSender; }
+    const TMqttPublisher& Mqtt() const { return *pMqtt; }
     bool AllSeen() const { return acknowledgement.bAllSeen; }
     int OpenPopups() const { return iOpenPopups; }
     // At most this many pop-ups are open at once; beyond it the newest open one shows the
@@ -107,6 +109,7 @@ private:
     TAcknowledgement acknowledgement;
     std::shared_ptr<TAnnouncementSender> pSender;
     std::shared_ptr<TDesktopNotifier> pNotifier;
+    std::shared_ptr<TMqttPublisher> pMqtt;
     TAnnouncementReceiver receiver;
     int iReceiverFd = -1;
     QSocketNotifier* pReceiverNotifier = nullptr;

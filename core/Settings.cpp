@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -45,6 +46,9 @@ struct Key {
     std::variant<int32_t TSettings::*, bool TSettings::*, std::string TSettings::*, FlagElement,
                  NumberElement, TextElement>
         field;
+    // Written only when set or already in the file: a file of a program that never used
+    // the feature stays as it was.
+    bool optional = false;
 };
 
 template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
@@ -78,6 +82,21 @@ const std::vector<Key>& KeyTable() {
         table.push_back({"Leitung", "Art", &TSettings::sLeitungArt});
         table.push_back({"Leitung", "Adresse", &TSettings::sLeitungAdresse});
         table.push_back({"Leitung", "Port", &TSettings::iLeitungPort});
+        const std::vector<Key> actions = {
+            {"Netzwerk", "Weg", &TSettings::sNetzwerkWeg, true},
+            {"MQTT", "Host", &TSettings::sMqttHost, true},
+            {"MQTT", "Port", &TSettings::iMqttPort, true},
+            {"MQTT", "TLS", &TSettings::bMqttTls, true},
+            {"MQTT", "CA", &TSettings::sMqttCa, true},
+            {"MQTT", "Benutzer", &TSettings::sMqttBenutzer, true},
+            {"MQTT", "Kennwort", &TSettings::sMqttKennwort, true},
+            {"MQTT", "Praefix", &TSettings::sMqttPraefix, true},
+            {"MQTT", "Station", &TSettings::sMqttStation, true},
+            {"MQTT", "HomeAssistant", &TSettings::bMqttHomeAssistant, true},
+            {"Aktionen", "Webhook", &TSettings::sWebhook, true},
+            {"Aktionen", "Befehl", &TSettings::sBefehl, true},
+        };
+        table.insert(table.end(), actions.begin(), actions.end());
         return table;
     }();
     return keys;
@@ -87,6 +106,27 @@ const std::vector<Key>& KeyTable() {
 void SetNumber(char (&buffer)[25], const std::string& text) {
     std::memset(buffer, 0, sizeof buffer);
     std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), 24));
+}
+
+std::set<std::string>& KeptSecrets() {
+    static std::set<std::string> kept;
+    return kept;
+}
+
+std::string SecretId(const std::string& section, const std::string& key) {
+    return section + "/" + key;
+}
+
+bool IsDefault(const Key& key, const TSettings& defaults) {
+    return std::visit(Overloaded{
+                          [&](int32_t TSettings::*f) { return g_settings.*f == defaults.*f; },
+                          [&](bool TSettings::*f) { return g_settings.*f == defaults.*f; },
+                          [&](std::string TSettings::*f) { return g_settings.*f == defaults.*f; },
+                          [](FlagElement) { return false; },
+                          [](NumberElement) { return false; },
+                          [](TextElement) { return false; },
+                      },
+                      key.field);
 }
 
 } // namespace
@@ -108,15 +148,34 @@ void SetSettingsFilePathOverride(const std::string& path) {
     PathOverride() = path;
 }
 
+std::vector<SecretSetting> SecretSettings() {
+    return {{"Netzwerk", "Kennwort", &g_settings.sKennwort},
+            {"MQTT", "Kennwort", &g_settings.sMqttKennwort}};
+}
+
+void SetKeptInSecretService(const std::string& section, const std::string& key, bool kept) {
+    if (kept)
+        KeptSecrets().insert(SecretId(section, key));
+    else
+        KeptSecrets().erase(SecretId(section, key));
+}
+
+bool KeptInSecretService(const std::string& section, const std::string& key) {
+    return KeptSecrets().count(SecretId(section, key)) != 0;
+}
+
 void ResetSettings() {
+    KeptSecrets().clear();
     g_settings = TSettings{};
     bSettingsLoaded = false;
 }
 
 void LoadSettings() {
-    // The shared key must not be readable by other users of the machine.
+    // No password may be readable by other users of the machine: a file holding one is
+    // written for its owner alone, from its first byte.
     static const bool bSecretMarked = [] {
-        cb::CIniFile::MarkSecretKey("Netzwerk", "Kennwort");
+        for (const SecretSetting& secret : SecretSettings())
+            cb::CIniFile::MarkSecretKey(secret.section, secret.key);
         return true;
     }();
     (void)bSecretMarked;
@@ -155,13 +214,23 @@ void LoadSettings() {
 
 void SaveSettings() {
     if (!bSettingsLoaded) return;
+    const cb::CIniFile current(SettingsFilePath());
+    const TSettings defaults;
     std::vector<cb::IniEntry> entries;
     for (const Key& key : KeyTable()) {
+        // Keys of the additions stay out of a file that never had them, while at their default.
+        if (key.optional && IsDefault(key, defaults) &&
+            current.ReadString(key.section, key.name, "\x01") == "\x01")
+            continue;
         const std::string value = std::visit(
             Overloaded{
                 [](int32_t TSettings::*f) { return std::to_string(g_settings.*f); },
                 [](bool TSettings::*f) { return std::string(g_settings.*f ? "1" : "0"); },
-                [](std::string TSettings::*f) { return g_settings.*f; },
+                [&](std::string TSettings::*f) {
+                    // A password the Secret Service keeps is written empty.
+                    return KeptInSecretService(key.section, key.name) ? std::string()
+                                                                      : g_settings.*f;
+                },
                 [](FlagElement e) {
                     return std::string((g_settings.*e.array)[e.index] ? "1" : "0");
                 },
@@ -177,6 +246,14 @@ void SaveSettings() {
     // One replacement for all keys: a shutdown cut short by its deadline leaves the old file
     // or the new one, never a file with only the first keys new.
     cb::CIniFile(SettingsFilePath()).WriteEntries(entries);
+}
+
+bool AnnounceThroughBroker() {
+    std::string weg = g_settings.sNetzwerkWeg;
+    for (char& c : weg)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Without a broker the announcements keep to the LAN rather than going nowhere.
+    return weg == "mqtt" && !g_settings.sMqttHost.empty();
 }
 
 TLineKind LineKind() {

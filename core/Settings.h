@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Process-wide settings, one field per key of the settings file, each with its default.
 // Loaded once at start-up, changed in memory only by the settings dialog, written once at
@@ -41,6 +42,22 @@ struct TSettings {
                                                // or "Keine" (no line: a network client)
     std::string sLeitungAdresse = "fritz.box"; // Adresse: the router's name or address
     int32_t iLeitungPort = 1012;               // Port: the call monitor's TCP port
+    // [Netzwerk] Weg: how announcements travel: "Broadcast" (UDP in the LAN) or "MQTT" (through
+    // the broker of [MQTT], also across routers)
+    std::string sNetzwerkWeg = "Broadcast";
+    // [MQTT]
+    std::string sMqttHost;                   // Host: the broker; empty means MQTT is off
+    int32_t iMqttPort = 0;                   // Port: 0 means 1883, or 8883 with TLS
+    bool bMqttTls = false;                   // TLS
+    std::string sMqttCa;                     // CA: certificate authority file; empty: the system's
+    std::string sMqttBenutzer;               // Benutzer
+    std::string sMqttKennwort;               // Kennwort
+    std::string sMqttPraefix = "callbeacon"; // Praefix: first level of every topic
+    std::string sMqttStation;                // Station: second level; empty means the host name
+    bool bMqttHomeAssistant = false;         // HomeAssistant: discovery messages for Home Assistant
+    // [Aktionen]
+    std::string sWebhook; // Webhook: URL each call event is posted to as JSON; empty: off
+    std::string sBefehl;  // Befehl: program with arguments run for each call event; empty: off
 };
 
 extern TSettings g_settings;
@@ -65,6 +82,21 @@ inline std::string (&asNrName)[10] = g_settings.asNrName;
 inline std::string& sLeitungArt = g_settings.sLeitungArt;
 inline std::string& sLeitungAdresse = g_settings.sLeitungAdresse;
 inline int32_t& iLeitungPort = g_settings.iLeitungPort;
+inline std::string& sNetzwerkWeg = g_settings.sNetzwerkWeg;
+inline std::string& sMqttHost = g_settings.sMqttHost;
+inline int32_t& iMqttPort = g_settings.iMqttPort;
+inline bool& bMqttTls = g_settings.bMqttTls;
+inline std::string& sMqttCa = g_settings.sMqttCa;
+inline std::string& sMqttBenutzer = g_settings.sMqttBenutzer;
+inline std::string& sMqttKennwort = g_settings.sMqttKennwort;
+inline std::string& sMqttPraefix = g_settings.sMqttPraefix;
+inline std::string& sMqttStation = g_settings.sMqttStation;
+inline bool& bMqttHomeAssistant = g_settings.bMqttHomeAssistant;
+inline std::string& sWebhook = g_settings.sWebhook;
+inline std::string& sBefehl = g_settings.sBefehl;
+// True when announcements travel through the MQTT broker: [Netzwerk] Weg=MQTT (any case) and
+// a broker named in [MQTT] Host.
+bool AnnounceThroughBroker();
 
 extern bool bSettingsLoaded; // set by LoadSettings; SaveSettings writes only when true
 
@@ -98,6 +130,17 @@ std::string OwnNumberName(const std::string& called);
 // Where the phone book did not name the called own number (`gerufener` is still the number),
 // the MSN page's name for it takes its place.
 void NameOwnNumber(std::string& gerufener, const std::string& called);
+// The passwords among the settings ([Netzwerk] Kennwort, [MQTT] Kennwort).
+struct SecretSetting {
+    const char* section;
+    const char* key;
+    std::string* value;
+};
+std::vector<SecretSetting> SecretSettings();
+// A password the Secret Service keeps is written to the file empty. Any other password that is
+// set makes SaveSettings restrict the file to its owner (0600) before writing.
+void SetKeptInSecretService(const std::string& section, const std::string& key, bool kept);
+bool KeptInSecretService(const std::string& section, const std::string& key);
 // Restores the defaults in memory and clears bSettingsLoaded (program start; tests).
 void ResetSettings();
 

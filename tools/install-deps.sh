@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   g++ make cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev libphonenumber-dev libexpat1-dev libicu-dev
+  libmosquitto-dev qtkeychain-qt6-dev
   libcapi20-3
   python3 xvfb xauth imagemagick xdotool binutils
   fonts-liberation2 fonts-dejavu-core
@@ -19,6 +20,7 @@ if [ "${1:-}" != "--demo" ]; then
     googletest libgtest-dev libbenchmark-dev libshp-dev
     python3-dbfread python3-dbf gdal-bin
     dbus-daemon python3-dbusmock libglib2.0-bin
+    mosquitto mosquitto-clients openssl
     x11-apps iproute2 procps
     dpkg-dev debhelper file fakeroot lintian desktop-file-utils appstream
   )

@@ -11,6 +11,7 @@
 #include "platform/FormPlacement.h"
 #include "platform/HelpViewer.h"
 #include "platform/UserPaths.h"
+#include "ui/ActionsPage.h"
 #include "ui/Einrichtung.h"
 #include "ui/Placement.h"
 
@@ -407,6 +408,8 @@ void TDlgParameter::BuildLinePage() {
     setTabOrder(LeitungPort, LeitungKeine);
     setTabOrder(LeitungKeine, BtnAssistent);
     TabControl->addTab(leitung, QStringLiteral("Leitung"));
+    Aktionen = new TActionsPage;
+    TabControl->addTab(Aktionen, QStringLiteral("Aktionen"));
 }
 
 void TDlgParameter::LeitungArtClick() {
@@ -470,6 +473,7 @@ void TDlgParameter::FormCreate() {
     LeitungAdresse->setText(QString::fromStdString(sLeitungAdresse));
     LeitungPort->setValue(iLeitungPort >= 1 && iLeitungPort <= 65535 ? iLeitungPort : 1012);
     LeitungArtClick();
+    Aktionen->Load();
     UpdateUsageBars();
 }
 
@@ -552,6 +556,7 @@ void TDlgParameter::BtnOkClick() {
                                                    : kLineKindCapi;
     sLeitungAdresse = LeitungAdresse->text().trimmed().toStdString();
     iLeitungPort = LeitungPort->value();
+    Aktionen->Store();
     // The entry is written at once: unlike the settings it lives outside the program.
     const bool bAutostart = BeimAnmeldenStarten->isChecked();
     if (bAutostart != cb::AutostartEnabled() &&

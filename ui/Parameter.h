@@ -13,6 +13,7 @@ class QRadioButton;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
+class TActionsPage;
 
 namespace cb {
 class TFormPlacement;
@@ -85,6 +86,8 @@ public:
     QPushButton* BtnAssistent;
     QLineEdit* LeitungAdresse;
     QSpinBox* LeitungPort;
+    // Page "Aktionen": MQTT, webhook, command
+    TActionsPage* Aktionen;
     // Below the pages
     QPushButton* BtnAbbruch;
     QPushButton* BtnOk;

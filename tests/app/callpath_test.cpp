@@ -603,3 +603,58 @@ TEST_F(Tick, AFailingListenerStopsNoOther) {
     EXPECT_NE(cbtest::ReadWholeFile(trace).find("listener failing failed: broker gone"),
               std::string::npos);
 }
+
+// Through the broker ([Netzwerk] Weg=MQTT) the server's announcements leave as the bytes a
+// datagram would carry and no datagram is sent; a client takes them through the same checks:
+// signed with the key, fresh, not repeated, well formed.
+TEST_F(Tick, AnnouncementsThroughTheBrokerTakeTheDatagramsChecksAndNoSocket) {
+    SetMailPortOverride(static_cast<uint16_t>(30000 + (getpid() + 23) % 20000));
+    TMailClient lan("DEDOV"); // a client in the LAN would see a datagram here
+    std::vector<std::pair<std::string, std::string>> published;
+    sender->SetBrokerChannel([&](const std::string& slot, const std::string& bytes) {
+        published.emplace_back(slot, bytes);
+    });
+    bServer = true;
+    bClient = true;
+    sNetzwerkWeg = "MQTT";
+    sMqttHost = "broker.lan";
+    sKennwort = "geheim";
+    SettingsChanged();
+    EXPECT_FALSE(sender->IsOpen());
+    EXPECT_FALSE(receiver.IsOpen());
+    port.queue.push_back(MakeConnectInd(0x0101, "4711", "301234567"));
+    TickAll();
+    char buffer[200];
+    EXPECT_FALSE(lan.ReadMessage(buffer, sizeof buffer));
+    ASSERT_EQ(published.size(), 1u);
+    EXPECT_EQ(published[0].first, "DEDOV");
+    const std::string text = "0,946684799,0301234567,4711";
+    EXPECT_EQ(
+        published[0].second.compare(0, text.size() + 1, std::string(text.c_str(), text.size() + 1)),
+        0);
+
+    // Received back: shown once; the repeat, an unsigned text, junk and an overlong
+    // message are not.
+    const size_t before = view.popups.size();
+    receiver.TakeDatagram(published[0].second);
+    receiver.TakeDatagram(published[0].second);
+    receiver.TakeDatagram(FormatCallMessage(7, 1, "0891111", "4711") + '\0');
+    receiver.TakeDatagram("\x01\x02junk");
+    receiver.TakeDatagram(std::string(5000, '1'));
+    for (int i = 0; i < 4; ++i)
+        Tick1();
+    ASSERT_EQ(view.popups.size(), before + 1);
+    EXPECT_EQ(view.popups.back().sName, "Meier");
+
+    // Without a broker host the way falls back to the datagrams: nothing is lost to a half
+    // configuration.
+    sMqttHost.clear();
+    SettingsChanged();
+    EXPECT_TRUE(sender->IsOpen());
+    EXPECT_TRUE(receiver.IsOpen());
+    sNetzwerkWeg = "Broadcast";
+    sKennwort.clear();
+    bServer = bClient = false;
+    SettingsChanged();
+    SetMailPortOverride(0);
+}

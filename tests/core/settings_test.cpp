@@ -6,6 +6,8 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
+
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -211,4 +213,57 @@ TEST_F(SettingsFile, CallDisplayAndTheNamesOfOwnNumbers) {
     const std::string saved = ReadWholeFile(path);
     EXPECT_NE(saved.find("Name0=B\xFCro\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("Name2=Fax\n"), std::string::npos) << saved;
+}
+
+TEST_F(SettingsFile, ActionKeysAreWrittenOnlyWhenSetAndReadBack) {
+    WriteWholeFile(path, "[Aktionen]\nBefehl=\n");
+    LoadSettings();
+    EXPECT_EQ(sMqttPraefix, "callbeacon");
+    EXPECT_FALSE(AnnounceThroughBroker());
+    sMqttHost = "broker.lan";
+    iMqttPort = 8884;
+    bMqttTls = true;
+    sMqttKennwort = "geh eim";
+    sNetzwerkWeg = "mqtt";
+    EXPECT_TRUE(AnnounceThroughBroker());
+    SaveSettings();
+    const std::string written = ReadWholeFile(path);
+    // Set, or already in the file: written; the rest of the new keys stay out.
+    EXPECT_NE(written.find("[MQTT]\nHost=broker.lan\nPort=8884\nTLS=1\nKennwort=geh eim\n"),
+              std::string::npos)
+        << written;
+    EXPECT_NE(written.find("Befehl=\n"), std::string::npos);
+    EXPECT_EQ(written.find("Webhook="), std::string::npos);
+    EXPECT_EQ(written.find("Praefix="), std::string::npos);
+    ResetSettings();
+    LoadSettings();
+    EXPECT_EQ(sMqttHost, "broker.lan");
+    EXPECT_EQ(iMqttPort, 8884);
+    EXPECT_TRUE(bMqttTls);
+    EXPECT_EQ(sMqttKennwort, "geh eim");
+    EXPECT_TRUE(AnnounceThroughBroker());
+}
+
+TEST_F(SettingsFile, APasswordInPlainTextMakesTheFileTheOwnersAloneAKeptOneIsWrittenEmpty) {
+    namespace fs = std::filesystem;
+    WriteWholeFile(path, "[Anruf]\nSekunden=5\n");
+    fs::permissions(path, fs::perms(0644));
+    LoadSettings();
+    SaveSettings();
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms(0644));
+
+    sMqttKennwort = "geheim";
+    SaveSettings();
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms(0600));
+    EXPECT_NE(ReadWholeFile(path).find("[MQTT]\nKennwort=geheim\n"), std::string::npos);
+
+    // Where the Secret Service holds them, the file gets empty values.
+    sKennwort = "netz";
+    SetKeptInSecretService("MQTT", "Kennwort", true);
+    SetKeptInSecretService("Netzwerk", "Kennwort", true);
+    SaveSettings();
+    const std::string written = ReadWholeFile(path);
+    EXPECT_EQ(written.find("geheim"), std::string::npos) << written;
+    EXPECT_EQ(written.find("netz\n"), std::string::npos) << written;
+    EXPECT_EQ(sMqttKennwort, "geheim"); // still used in memory
 }

@@ -137,8 +137,8 @@ QString HelpPage(const QString& name) {
 
 TEST(HelpPages, EveryTopicExistsAndEveryLinkResolves) {
     const QStringList pages = {QStringLiteral("index.html"), QStringLiteral("102.html"),
-                               QStringLiteral("106.html"), QStringLiteral("110.html"),
-                               QStringLiteral("120.html")};
+                               QStringLiteral("106.html"),   QStringLiteral("110.html"),
+                               QStringLiteral("120.html"),   QStringLiteral("130.html")};
     const QRegularExpression link(QStringLiteral("(?:href|src)=\"([^\"#]+)\""));
     for (const QString& page : pages) {
         const QString html = HelpPage(page);
