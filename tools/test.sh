@@ -8,16 +8,19 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 
 jobs=$(nproc)
+# A compiler cache, where one is installed, makes the second build of the same sources cheap.
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 echo "== Build (build/)"
 # Tests and benchmarks on explicitly: the demo may have configured build/ without them.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DCB_BENCH=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DCB_BENCH=ON "${launcher[@]}" >/dev/null
 cmake --build build -j"$jobs"
 echo "== Tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== Sanitizer build (build-asan/, clang, ASan + UBSan, fuzzers)"
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DCB_SANITIZE=ON -DCB_FUZZ=ON -DCB_BENCH=OFF >/dev/null
+  -DCB_SANITIZE=ON -DCB_FUZZ=ON -DCB_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build-asan -j"$jobs"
 echo "== Tests under sanitizers"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
