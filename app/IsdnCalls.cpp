@@ -39,12 +39,16 @@ void TIsdnCalls::TakeMessage(ICapiPort& port, std::vector<CallEvent>& out) {
 void TIsdnCalls::ConnectInd(ICapiPort& port, const uint8_t* msg, std::vector<CallEvent>& out) {
     const int32_t now = cb::CurrentUnixTime();
     ::ConnectInd ind;
-    if (!DecodeConnectInd(msg, kCapiReceiveBuffer, ind)) return;
+    const bool decoded = DecodeConnectInd(msg, kCapiReceiveBuffer, ind);
+    if (!decoded && ind.dwPlci == 0) return;
+    // A ring whose numbers are refused (longer than any real one) is alerted all the same:
+    // every call on the line is; only what cannot be a number stays out of log and pop-up.
     const auto alert = BuildAlertReq(port.ApplId(), ind.dwPlci);
     if (const unsigned rc = port.PutMessage(alert.data())) {
         if (!port.LineFailed(rc)) ShowCapiError("CAPI PutMessage", rc);
         return;
     }
+    if (!decoded) return;
     CallEvent event;
     event.kind = CallEventKind::Ringing;
     event.line = CallLineKind::Isdn;

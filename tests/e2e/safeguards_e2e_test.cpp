@@ -233,6 +233,9 @@ TEST_F(Safeguards, OverlongNumbersAreRefusedOnBothKindsOfLine) {
     capiLine.Send("ring 0101 4711 " + overlong + "\nring 0102 " + overlong +
                   " 301234567\nring 0103 4711 301234567\n");
     ASSERT_TRUE(capiLine.WaitForLine("recv ALERT_REQ plci=0x0103", 10000));
+    // Refused numbers, but the calls are alerted like every other.
+    EXPECT_TRUE(capiLine.WaitForLine("recv ALERT_REQ plci=0x0101", 1000));
+    EXPECT_TRUE(capiLine.WaitForLine("recv ALERT_REQ plci=0x0102", 1000));
     ASSERT_TRUE(WaitUntil([&] { return ReadLog(isdn.dir).size() == 1; }, 10000));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_EQ(ReadLog(isdn.dir).size(), 1u);
