@@ -15,12 +15,16 @@ const QCommandLineOption kVersion({QStringLiteral("v"), QStringLiteral("version"
 const QCommandLineOption kDaten(QStringLiteral("daten"),
                                 QStringLiteral("Nimmt die Tabellen aus ORDNER (muss bestehen)."),
                                 QStringLiteral("ORDNER"));
+const QCommandLineOption
+    kImportieren(QStringLiteral("importieren"),
+                 QStringLiteral("Nimmt die Kontakte aus DATEI ins Telefonbuch auf und endet."),
+                 QStringLiteral("DATEI"));
 
 } // namespace
 
 TCommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.addOptions({kHelp, kVersion, kDaten});
+    parser.addOptions({kHelp, kVersion, kDaten, kImportieren});
     TCommandLine result;
     const bool bParsed = parser.parse(arguments);
     result.bHelp = parser.isSet(kHelp);
@@ -32,7 +36,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
             names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
         result.sError = QStringLiteral("Unbekannte Option: ") + names.join(QStringLiteral(", "));
     } else if (!bParsed) {
-        result.sError = QStringLiteral("Nach --daten fehlt der Ordner.");
+        result.sError = parser.errorText().contains(QStringLiteral("importieren"))
+                            ? QStringLiteral("Nach --importieren fehlt die Datei.")
+                            : QStringLiteral("Nach --daten fehlt der Ordner.");
     } else if (!parser.positionalArguments().isEmpty()) {
         result.sError =
             QStringLiteral("Unerwartetes Argument: ") + parser.positionalArguments().first();
@@ -45,12 +51,28 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         else
             result.sDataFolder = values.first();
     }
+    if (result.sError.isEmpty() && parser.isSet(kImportieren)) {
+        const QStringList files = parser.values(kImportieren);
+        if (files.size() > 1)
+            result.sError = QStringLiteral("--importieren ist mehrfach angegeben.");
+        else if (files.first().isEmpty())
+            result.sError = QStringLiteral("Nach --importieren fehlt die Datei.");
+        else
+            result.sImportFile = files.first();
+    }
     return result;
+}
+
+bool ImportRequested(const QStringList& arguments) {
+    for (const QString& a : arguments)
+        if (a == QStringLiteral("--importieren") || a.startsWith(QStringLiteral("--importieren=")))
+            return true;
+    return false;
 }
 
 QString CommandLineHelp() {
     return QStringLiteral(
-        "Aufruf: callbeacon [--daten ORDNER]\n"
+        "Aufruf: callbeacon [--daten ORDNER] [--importieren DATEI]\n"
         "Anrufmonitor für ISDN-Anschlüsse: zeigt Anrufer, führt eine Anruferliste und\n"
         "lebt als Symbol im Infobereich der Arbeitsoberfläche.\n"
         "\n"
@@ -59,6 +81,9 @@ QString CommandLineHelp() {
         "  -v, --version     Zeigt die Versionsnummer an.\n"
         "  --daten ORDNER    Nimmt die Tabellen aus ORDNER (muss bestehen), zum Beispiel\n"
         "                    einem Ordner auf einem Dateiserver.\n"
+        "  --importieren DATEI  Nimmt die Kontakte aus DATEI ins Telefonbuch auf\n"
+        "                    (vCard, Telefonbuch-Export des Routers als XML, CSV von\n"
+        "                    Google oder Outlook), meldet das Ergebnis und endet.\n"
         "\n"
         "Dateien:\n"
         "  Adressen.dbf, Anrufe.dbf  Telefonbuch und Anruferliste im Datenordner: dem mit\n"

@@ -5,6 +5,7 @@
 #include "capi/CapiBase.h"
 #include "core/Settings.h"
 #include "db/Conversion.h"
+#include "db/NumberMatch.h"
 #include "db/TableErrors.h"
 #include "platform/Clock.h"
 #include "platform/HelpViewer.h"
@@ -110,6 +111,7 @@ void TMainWindow::FormCreate() {
         }
     }
     LoadSettings();
+    SetOwnAreaCode(sOrtsvorwahl);
     trayIcon.SetIcon(TelefonWeiss);
     trayIcon.Show();
     if (!StartLine(true)) {
@@ -154,6 +156,7 @@ void TMainWindow::StopLine() {
 // The settings dialog was closed with OK: each part takes up what concerns it.
 void TMainWindow::SettingsChanged() {
     if (bDestroyed) return;
+    SetOwnAreaCode(sOrtsvorwahl);
     pipeline.SettingsChanged();
     receiver.SettingsChanged();
     WatchReceiver();

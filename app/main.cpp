@@ -2,6 +2,7 @@
 // Application entry: a tray program without a main window or taskbar button.
 #include "app/CommandLine.h"
 #include "app/DataFolder.h"
+#include "app/ImportCommand.h"
 #include "app/MainWnd.h"
 #include "core/Settings.h"
 #include "platform/ErrorBox.h"
@@ -68,6 +69,17 @@ int main(int argc, char* argv[]) {
             const QString text = early.bHelp ? CommandLineHelp() : CommandLineVersion() + '\n';
             std::fputs(text.toLocal8Bit().constData(), stdout);
             return 0;
+        }
+        // An import needs no display and no running monitor.
+        if (!early.sImportFile.isEmpty() || ImportRequested(arguments)) {
+            if (!early.sError.isEmpty()) {
+                std::fprintf(stderr, "callbeacon: %s\nMehr mit: callbeacon --help\n",
+                             early.sError.toLocal8Bit().constData());
+                return 2;
+            }
+            return RunImportCommand(early.sImportFile.toLocal8Bit().toStdString(),
+                                    early.sDataFolder.toLocal8Bit().toStdString(),
+                                    cb::ExecutablePath(), stdout, stderr);
         }
     }
     TApplication app(argc, argv);

@@ -53,6 +53,7 @@ const std::vector<Key>& KeyTable() {
             {"Anruf", "AnruferAnzeigen", &TSettings::bAnruferAnzeigen},
             {"Anruf", "Bekannte", &TSettings::bBekannte},
             {"Anruf", "Blinkend", &TSettings::bBlinkend},
+            {"Anruf", "Ortsvorwahl", &TSettings::sOrtsvorwahl},
             {"Netzwerk", "Client", &TSettings::bClient},
             {"Netzwerk", "Server", &TSettings::bServer},
             {"Netzwerk", "Broadcast", &TSettings::sBroadcast},

@@ -15,6 +15,8 @@ struct TSettings {
     bool bAnruferAnzeigen = true; // AnruferAnzeigen: show the caller pop-up
     bool bBekannte = false;       // Bekannte: pop-up only for callers in the phone book
     bool bBlinkend = false;       // Blinkend: tray icon blinks instead of turning red
+    std::string sOrtsvorwahl;     // Ortsvorwahl: own area code ("089"); phone-book and
+                                  // calling numbers without one are taken to be local
     // [Netzwerk]
     bool bClient = false;   // Client: receive calls from a network server
     bool bServer = false;   // Server: announce calls to network clients
@@ -43,6 +45,7 @@ inline bool& bHistory = g_settings.bHistory;
 inline bool& bAnruferAnzeigen = g_settings.bAnruferAnzeigen;
 inline bool& bBekannte = g_settings.bBekannte;
 inline bool& bBlinkend = g_settings.bBlinkend;
+inline std::string& sOrtsvorwahl = g_settings.sOrtsvorwahl;
 inline bool& bClient = g_settings.bClient;
 inline bool& bServer = g_settings.bServer;
 inline std::string& sBroadcast = g_settings.sBroadcast;

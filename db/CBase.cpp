@@ -687,6 +687,14 @@ int CBase::Recall(int64_t recNo) {
 }
 
 bool CBase::Pack() {
+    return Rewrite(true, 0, {});
+}
+
+bool CBase::AppendAll(size_t count, const std::function<bool(size_t)>& fill) {
+    return Rewrite(false, count, fill);
+}
+
+bool CBase::Rewrite(bool dropDeleted, size_t extra, const std::function<bool(size_t)>& fill) {
     if (!p->hFile || !p->BeginChange()) return false;
     Impl::ChangeScope scope(p);
     // The packed table takes the place of the file the name leads to, links followed, with
@@ -729,11 +737,34 @@ bool CBase::Pack() {
             ok = p->Fail(Error::CountBeyondFile);
             break;
         }
-        if (rec[0] != kActive) continue;
+        if (dropDeleted && rec[0] != kActive) continue;
         out.insert(out.end(), rec, rec + outLen);
         ++kept;
         if (out.size() >= kPackFlushSize) ok = flush();
     }
+    // New records are built in the record buffer, which holds the caller's record again
+    // afterwards.
+    const auto callerRecord = p->aRecord;
+    bool cancelled = false;
+    for (size_t i = 0; i < extra && ok; ++i) {
+        if (kept == UINT32_MAX) {
+            ok = p->Fail(Error::DiskFull);
+            break;
+        }
+        p->aRecord.fill(' ');
+        if (!fill(i)) {
+            ok = false;
+            cancelled = true;
+            break;
+        }
+        const size_t at = out.size();
+        out.push_back(kActive);
+        out.insert(out.end(), p->aRecord.begin(), p->aRecord.begin() + ptrdiff_t(outLen - 1));
+        Scramble(&out[at + 1], outLen - 1, p->sKey);
+        ++kept;
+        if (out.size() >= kPackFlushSize) ok = flush();
+    }
+    p->aRecord = callerRecord;
     if (ok) {
         out.push_back(kEndOfFile);
         ok = flush();
@@ -748,7 +779,8 @@ bool CBase::Pack() {
     ok = cb::SyncToDisk(scratch) && ok;
     ok = std::fclose(scratch) == 0 && ok;
     if (!ok) {
-        if (p->eError == Error::None) p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
+        if (p->eError == Error::None && !cancelled)
+            p->Fail(Impl::ErrorOf(errno, Error::WriteFailed));
         std::remove(kScratchName.c_str());
         return false;
     }

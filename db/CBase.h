@@ -109,6 +109,14 @@ public:
     // ~temp01.<process id>.dbf beside the table file (where a link leads), which then replaces
     // it in one rename, keeping its permissions and owner.
     bool Pack();
+    // Appends `count` records in one step: `fill(i)` puts the fields of the i-th into the
+    // record buffer (PutField; it starts blank) and returns false to cancel. The table's
+    // records, deleted ones kept at their numbers, and the new ones go into the same scratch
+    // table as Pack's, which replaces the table in one rename under the lock: the table holds
+    // all new records or none, also when the program dies midway, and a program waiting to
+    // append meanwhile appends to the new table. False on cancel (LastError None) or failure,
+    // the table then as it was; the record buffer is kept either way.
+    bool AppendAll(size_t count, const std::function<bool(size_t)>& fill);
     // Record number of the first fit, -1 none, -2 unknown field.
     int64_t Find(std::string_view name, std::string_view value, int mode);
     // As Find, with `fits` deciding on the field's text (up to a NUL byte, blanks kept).
@@ -122,6 +130,7 @@ public:
 
 private:
     bool OpenFile(const std::string& fileName, bool bReadOnly);
+    bool Rewrite(bool dropDeleted, size_t extra, const std::function<bool(size_t)>& fill);
     struct Impl;
     friend struct FieldScan;
     Impl* p;

@@ -11,7 +11,24 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+std::string& AreaCode() {
+    static std::string areaCode;
+    return areaCode;
+}
+
 } // namespace
+
+void SetOwnAreaCode(std::string_view areaCode) {
+    AreaCode().clear();
+    std::string digits = NumberDigits(areaCode);
+    if (digits.empty() || digits.starts_with("00")) return; // none, or another country's
+    if (digits.front() != '0') digits.insert(0, 1, '0');
+    if (digits.size() > 1) AreaCode() = std::move(digits);
+}
+
+const std::string& OwnAreaCode() {
+    return AreaCode();
+}
 
 std::string NumberDigits(std::string_view text) {
     std::string digits;
@@ -36,7 +53,10 @@ void NumberDigits(std::string_view text, std::string& digits) {
             break;
     }
     // Germany's own country code in front: the number as dialled inside the country.
-    if (digits.starts_with("0049")) digits.replace(0, 4, "0");
+    if (digits.starts_with("0049"))
+        digits.replace(0, 4, "0");
+    else if (!digits.empty() && digits.front() != '0' && !AreaCode().empty())
+        digits.insert(0, AreaCode());
 }
 
 bool NumberFits(std::string_view stored, std::string_view number) {

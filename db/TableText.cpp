@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "db/TableText.h"
 
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
+
 #include <cstdint>
+#include <memory>
 
 namespace {
 
@@ -92,4 +96,50 @@ bool Utf8ToTable(std::string_view utf8, std::string& table, std::string* bad) {
         table.push_back(char(b));
     }
     return true;
+}
+
+namespace {
+
+// Built once: creating a transliterator parses its rules, which takes milliseconds.
+const icu::Transliterator* ClosestLatin() {
+    static const std::unique_ptr<icu::Transliterator> t = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::Transliterator> made(
+            icu::Transliterator::createInstance("Any-Latin; Latin-ASCII", UTRANS_FORWARD, status));
+        if (U_FAILURE(status)) made.reset();
+        return made;
+    }();
+    return t.get();
+}
+
+} // namespace
+
+std::string Utf8ToTableClosest(std::string_view utf8, size_t& replaced) {
+    std::string table;
+    table.reserve(utf8.size());
+    for (size_t pos = 0; pos < utf8.size();) {
+        const int32_t c = NextCodePoint(utf8, pos);
+        if (c >= 0 && c < 0x20) {
+            table.push_back(' '); // tables hold one line per field
+            continue;
+        }
+        const int b = TableByte(c);
+        if (b >= 0) {
+            table.push_back(char(b));
+            continue;
+        }
+        ++replaced;
+        std::string closest;
+        if (c >= 0 && ClosestLatin()) {
+            icu::UnicodeString one{UChar32(c)};
+            ClosestLatin()->transliterate(one);
+            for (int32_t i = 0; i < one.length(); ++i) {
+                const int tb = TableByte(one.char32At(i));
+                if (tb >= 0x20) closest.push_back(char(tb));
+                if (one.char32At(i) > 0xFFFF) ++i;
+            }
+        }
+        table += closest.empty() ? std::string("?") : closest;
+    }
+    return table;
 }

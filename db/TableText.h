@@ -14,3 +14,9 @@ std::string TableToUtf8(std::string_view table);
 // False when `utf8` is not valid UTF-8 or holds a character Windows-1252 cannot hold; `table`
 // is then empty and `bad` (when given) receives the first such character as UTF-8.
 bool Utf8ToTable(std::string_view utf8, std::string& table, std::string* bad = nullptr);
+
+// As Utf8ToTable, but never fails: a character Windows-1252 cannot hold is written as its
+// closest Latin form ("ł" as "l", "Ω" as "O", "я" as "ya"), and as '?' only when there is
+// none; control characters become blanks. `replaced` counts the characters written otherwise
+// than given.
+std::string Utf8ToTableClosest(std::string_view utf8, size_t& replaced);

@@ -7,7 +7,7 @@ set -euo pipefail
 # Build the program and run it (the demo shows it on a virtual display when there is no desktop).
 packages=(
   g++ make cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libgl-dev libphonenumber-dev
+  qt6-base-dev qt6-svg-dev libgl-dev libphonenumber-dev libexpat1-dev libicu-dev
   libcapi20-3
   python3 xvfb xauth imagemagick
   fonts-liberation2 fonts-dejavu-core

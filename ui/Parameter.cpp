@@ -22,6 +22,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -148,6 +150,22 @@ void TDlgParameter::BuildPages() {
                        "selbst werden nicht verschlüsselt. Leer: wie bisher."));
     LabelKennwort->setBuddy(NetzwerkKennwort);
 
+    LabelOrtsvorwahl = NewLabel("LabelOrtsvorwahl", QStringLiteral("Eigene Ortsvorwahl:"), anrufer);
+    Ortsvorwahl = new QLineEdit(anrufer);
+    Ortsvorwahl->setObjectName(QStringLiteral("Ortsvorwahl"));
+    Ortsvorwahl->setMaxLength(12);
+    Ortsvorwahl->setFixedWidth(80);
+    Ortsvorwahl->setPlaceholderText(QStringLiteral("z. B. 089"));
+    Ortsvorwahl->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9+ ()/-]*")), Ortsvorwahl));
+    Ortsvorwahl->setToolTip(
+        QStringLiteral("Vorwahl des eigenen Ortes, z. B. 089.\n"
+                       "Nummern ohne Vorwahl (im Telefonbuch oder vom Anrufer)\n"
+                       "gelten dann als Nummern dieses Ortes, so dass \u201e555 1234\u201c\n"
+                       "im Telefonbuch den Anrufer 089 5551234 benennt.\n"
+                       "Leer: Nummern gelten so, wie sie geschrieben sind."));
+    LabelOrtsvorwahl->setBuddy(Ortsvorwahl);
+
     auto* seconds = new QHBoxLayout;
     seconds->addWidget(Label1);
     seconds->addWidget(AnzeigeSekunden);
@@ -157,6 +175,8 @@ void TDlgParameter::BuildPages() {
     left->addWidget(AnruferAnzeigen);
     left->addWidget(Blinkend);
     left->addLayout(seconds);
+    left->addWidget(LabelOrtsvorwahl);
+    left->addWidget(Ortsvorwahl);
     left->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(Anruferhistory);
@@ -175,7 +195,8 @@ void TDlgParameter::BuildPages() {
     columns->addStretch();
     setTabOrder(AnruferAnzeigen, Blinkend);
     setTabOrder(Blinkend, AnzeigeSekunden);
-    setTabOrder(AnzeigeSekunden, Anruferhistory);
+    setTabOrder(AnzeigeSekunden, Ortsvorwahl);
+    setTabOrder(Ortsvorwahl, Anruferhistory);
     setTabOrder(Anruferhistory, Bekannte);
     setTabOrder(Bekannte, NetzwerkClient);
     setTabOrder(NetzwerkClient, NetzwerkServer);
@@ -349,6 +370,7 @@ void TDlgParameter::FormCreate() {
     NetzwerkClient->setChecked(bClient);
     NetzwerkServer->setChecked(bServer);
     NetzwerkKennwort->setText(QString::fromStdString(sKennwort));
+    Ortsvorwahl->setText(QString::fromStdString(sOrtsvorwahl));
     FensterPositionen->setChecked(bPosSpeichern);
     BeimAnmeldenStarten->setChecked(cb::AutostartEnabled());
     Cb_AlleNummernZeigen->setChecked(bAlle);
@@ -418,6 +440,7 @@ void TDlgParameter::BtnOkClick() {
     bClient = NetzwerkClient->isChecked();
     bServer = NetzwerkServer->isChecked();
     sKennwort = NetzwerkKennwort->text().toStdString();
+    sOrtsvorwahl = Ortsvorwahl->text().trimmed().toStdString();
     bAnruferAnzeigen = AnruferAnzeigen->isChecked();
     bBekannte = Bekannte->isChecked();
     bBlinkend = Blinkend->isChecked();

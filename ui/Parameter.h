@@ -53,6 +53,8 @@ public:
     QCheckBox* NetzwerkServer;
     QLabel* LabelKennwort;
     QLineEdit* NetzwerkKennwort;
+    QLabel* LabelOrtsvorwahl;
+    QLineEdit* Ortsvorwahl;
     // Page "Fenster"
     QCheckBox* FensterPositionen;
     QCheckBox* BeimAnmeldenStarten; // the autostart entry, not a setting of the file

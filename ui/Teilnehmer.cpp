@@ -3,7 +3,11 @@
 
 #include "db/Anruf.h"
 #include "db/CBase.h"
+#include "db/ContactFile.h"
+#include "db/VCardWriter.h"
+#include "platform/ErrorBox.h"
 #include "ui/Editor.h"
+#include "ui/ImportDialog.h"
 #include "ui/ListLineModel.h"
 #include "ui/ListLines.h"
 #include "ui/ListSpot.h"
@@ -12,6 +16,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
@@ -88,11 +95,18 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
     BtnNeu = AddButton("&Neu", "BtnNeu", kRechts + 187, 7);
     BtnLoeschen = AddButton("&Löschen", "BtnLoeschen", kRechts + 107, 7);
     BtnUndelete = AddButton("Aktivieren", "BtnUndelete", kRechts + 27, 7);
+    BtnImportieren = AddButton("&Importieren…", "BtnImportieren", kRechts - 85, 7);
+    BtnImportieren->resize(95, 25);
+    BtnImportieren->setToolTip(
+        QStringLiteral("Kontakte aus einer Datei ins Telefonbuch \u00fcbernehmen: vCard (.vcf), "
+                       "Telefonbuch-Export des Routers (.xml), CSV von Google oder Outlook"));
 
     Edit1 = PopupMenu->addAction(QStringLiteral("Edit"));
     Neu1 = PopupMenu->addAction(QStringLiteral("Neu"));
     Lschen1 = PopupMenu->addAction(QString::fromUtf8("Löschen"));
     MPunktAktivieren = PopupMenu->addAction(QStringLiteral("Aktivieren"));
+    PopupMenu->addSeparator();
+    Exportieren1 = PopupMenu->addAction(QStringLiteral("Als vCard exportieren\u2026"));
 
     connect(BtnEdit, &QPushButton::clicked, this, &TDlgTeilnehmer::EditSelected);
     connect(Edit1, &QAction::triggered, this, &TDlgTeilnehmer::EditSelected);
@@ -101,6 +115,19 @@ TDlgTeilnehmer::TDlgTeilnehmer(QWidget* owner)
     connect(Neu1, &QAction::triggered, this, &TDlgTeilnehmer::BtnNeuClick);
     connect(BtnLoeschen, &QPushButton::clicked, this, &TDlgTeilnehmer::DeleteSelected);
     connect(Lschen1, &QAction::triggered, this, &TDlgTeilnehmer::DeleteSelected);
+    connect(BtnImportieren, &QPushButton::clicked, this, [this] {
+        const QString file = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Kontakte importieren"), QDir::homePath(),
+            QStringLiteral("Kontakte (*.vcf *.vcard *.xml *.csv);;Alle Dateien (*)"));
+        if (!file.isEmpty()) ImportFile(file);
+    });
+    connect(Exportieren1, &QAction::triggered, this, [this] {
+        const QString file =
+            QFileDialog::getSaveFileName(this, QStringLiteral("Telefonbuch als vCard exportieren"),
+                                         QDir::home().filePath(QStringLiteral("Telefonbuch.vcf")),
+                                         QStringLiteral("vCard (*.vcf)"));
+        if (!file.isEmpty()) ExportFile(file);
+    });
     // Type-ahead searches the column of the focused cell: keep the focus in "Name", wherever
     // the user clicked, so that typing finds entries by name.
     connect(Liste->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -161,4 +188,44 @@ void TDlgTeilnehmer::BtnNeuClick() {
     tAnruf anruf;
     ClearEntry(anruf);
     EditRecord(anruf);
+}
+
+void TDlgTeilnehmer::ImportFile(const QString& fileName) {
+    QFile in(fileName);
+    if (!in.open(QIODevice::ReadOnly)) {
+        cb::ShowErrorBox("Die Datei " + fileName.toStdString() +
+                         " kann nicht gelesen werden: " + in.errorString().toStdString());
+        return;
+    }
+    const QByteArray bytes = in.readAll();
+    const tContactFile file =
+        ReadContactFile(std::string_view(bytes.constData(), size_t(bytes.size())));
+    if (!file.sError.empty()) {
+        cb::ShowErrorBox(fileName.toStdString() + ": " + file.sError);
+        return;
+    }
+    if (file.aContacts.empty()) {
+        cb::ShowErrorBox(fileName.toStdString() + ": Die Datei enth\u00e4lt keine Kontakte.");
+        return;
+    }
+    TDlgImport preview(this, fileName, file);
+    preview.exec();
+    if (preview.Imported()) FillListe();
+}
+
+bool TDlgTeilnehmer::ExportFile(const QString& fileName) {
+    std::string vcards, error;
+    size_t cards = 0;
+    if (!PhoneBookToVCards(kPhoneBookFile, vcards, cards, error)) {
+        cb::ShowErrorBox(error);
+        return false;
+    }
+    QFile out(fileName);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        out.write(vcards.data(), qint64(vcards.size())) != qint64(vcards.size()) || !out.flush()) {
+        cb::ShowErrorBox("Die Datei " + fileName.toStdString() +
+                         " kann nicht geschrieben werden: " + out.errorString().toStdString());
+        return false;
+    }
+    return true;
 }

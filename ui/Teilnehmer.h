@@ -19,6 +19,10 @@ public:
     void FillListe() override;
     void EditSelected();
     void BtnNeuClick();
+    // Reads a contacts file, shows the import preview and adds what the user confirms.
+    void ImportFile(const QString& fileName);
+    // Writes the phone book as vCards to `fileName`; false after an error box.
+    bool ExportFile(const QString& fileName);
 
 private:
     // Rebuilds the list with the entry `written` (a record number, -1 for none) selected.
@@ -29,9 +33,11 @@ private:
     QPushButton* BtnEdit;
     QPushButton* BtnNeu;
     QPushButton* BtnLoeschen;
+    QPushButton* BtnImportieren;
     QAction* Edit1;
     QAction* Neu1;
     QAction* Lschen1;
+    QAction* Exportieren1;
 };
 
 // Sorts phone-book lines as the list shows them: alphabetically over the whole line, case

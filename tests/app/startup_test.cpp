@@ -43,6 +43,13 @@ TEST(CommandLine, OptionsAndGermanErrors) {
     EXPECT_EQ(Parse({"ordner"}).sError, "Unerwartetes Argument: ordner");
     // --help wins over a fault elsewhere on the line, so the user learns the right spelling.
     EXPECT_TRUE(Parse({"--falsch", "--help"}).bHelp);
+    EXPECT_EQ(Parse({"--importieren", "k.vcf", "--daten", "d"}).sImportFile, "k.vcf");
+    EXPECT_EQ(Parse({"--importieren=k.vcf"}).sImportFile, "k.vcf");
+    EXPECT_EQ(Parse({"--importieren"}).sError, "Nach --importieren fehlt die Datei.");
+    EXPECT_EQ(Parse({"--importieren", "a", "--importieren", "b"}).sError,
+              "--importieren ist mehrfach angegeben.");
+    EXPECT_TRUE(ImportRequested({"callbeacon", "--importieren=x"}));
+    EXPECT_FALSE(ImportRequested({"callbeacon", "--daten", "--importieren.vcf"}));
 
     EXPECT_EQ(CommandLineVersion(), "CallBeacon 1.50");
     EXPECT_TRUE(CommandLineHelp().contains("--daten ORDNER"));

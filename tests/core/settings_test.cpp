@@ -38,7 +38,8 @@ TEST_F(SettingsFile, NoFileGivesDefaultsAndShutdownWritesAll29Keys) {
     SaveSettings();
     EXPECT_EQ(
         ReadWholeFile(path),
-        "[Anruf]\nSekunden=10\nHistory=1\nAnruferAnzeigen=1\nBekannte=0\nBlinkend=0\n\n"
+        "[Anruf]\nSekunden=10\nHistory=1\nAnruferAnzeigen=1\nBekannte=0\nBlinkend=0\nOrtsvorwahl="
+        "\n\n"
         "[Netzwerk]\nClient=0\nServer=0\nBroadcast=\nKennwort=\n\n[Fenster]\nPosSpeichern=0\n\n"
         "[MSN]\nAlle=1\nZeige0=0\nZeige1=0\nZeige2=0\nZeige3=0\nZeige4=0\nZeige5=0\n"
         "Zeige6=0\nZeige7=0\nZeige8=0\nZeige9=0\nNr0=\nNr1=\nNr2=\nNr3=\nNr4=\nNr5=\n"

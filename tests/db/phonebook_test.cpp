@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "db/NumberMatch.h"
+#include "db/PhoneBookCache.h"
 #include "support/TableSupport.h"
 #include "support/TestSupport.h"
 
@@ -16,6 +18,36 @@ protected:
     cbtest::TempDir dir;
     cbtest::ErrorBoxCapture boxes;
 };
+
+TEST_F(PhoneBookTest, OwnAreaCodeNamesLocalCallersAndPlacesLocalNumbers) {
+    CreatePhoneBook({{"Nachbar", "555 1234"}, {"Fern", "030 777"}, {"Handy", "+49 171 1"}});
+    CreateAreaCodes({{"089", "M\xFCnchen", "80331", "48.1371", "11.5754"}});
+    // Empty: numbers are taken as written, as before.
+    tAnruf a;
+    EXPECT_FALSE(LookupCaller(a, "0895551234", "", false));
+    for (const char* areaCode : {"089", "89", "+49 89", "0 89"}) {
+        SetOwnAreaCode(areaCode);
+        EXPECT_EQ(OwnAreaCode(), "089") << areaCode;
+        EXPECT_TRUE(LookupCaller(a, "0895551234", "", true)) << areaCode;
+        EXPECT_EQ(a.sName, "Nachbar");
+        // A router that delivers a local caller without the area code.
+        EXPECT_TRUE(LookupCaller(a, "5551234", "", true));
+        EXPECT_EQ(a.sName, "Nachbar");
+        EXPECT_EQ(a.sAvonOrt, "M\xFCnchen");
+        EXPECT_TRUE(LookupCaller(a, "030777", "", false));
+        EXPECT_TRUE(LookupCaller(a, "01711", "", false));
+        CPhoneBookCache cache;
+        ASSERT_TRUE(cache.Load());
+        EXPECT_TRUE(cache.LookupCaller(a, "0895551234", ""));
+        EXPECT_EQ(a.sName, "Nachbar");
+    }
+    EXPECT_FALSE(LookupCaller(a, "0305551234", "", false));
+    // Another country's code is no area code.
+    SetOwnAreaCode("0041 44");
+    EXPECT_EQ(OwnAreaCode(), "");
+    SetOwnAreaCode("");
+    EXPECT_FALSE(LookupCaller(a, "0895551234", "", false));
+}
 
 TEST_F(PhoneBookTest, KnownCallerFillsEveryColumnAndNamesTheCalledParty) {
     CreatePhoneBook({{"Meier", "0301234567", false, "Berlin-Mitte"}, {"Eigene MSN", "4711"}});

@@ -37,6 +37,7 @@ TEST_F(ParameterTest, ControlsShowSettingsAndOkTakesEveryControlOver) {
     bServer = false;
     bPosSpeichern = false;
     bAlle = false;
+    sOrtsvorwahl = "089";
     for (int i = 0; i < 10; ++i) {
         abZeige[i] = i % 2 == 0;
         SetNumber(i, ("0301234" + std::to_string(i)).c_str());
@@ -54,6 +55,8 @@ TEST_F(ParameterTest, ControlsShowSettingsAndOkTakesEveryControlOver) {
     EXPECT_FALSE(dlg.NetzwerkServer->isChecked());
     EXPECT_FALSE(dlg.FensterPositionen->isChecked());
     EXPECT_FALSE(dlg.Cb_AlleNummernZeigen->isChecked());
+    EXPECT_EQ(dlg.Ortsvorwahl->text(), "089");
+    EXPECT_FALSE(dlg.Ortsvorwahl->toolTip().isEmpty());
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(dlg.ShowNr[i]->isChecked(), i % 2 == 0) << i;
         EXPECT_EQ(dlg.Nr[i]->text().toStdString(), "0301234" + std::to_string(i));
@@ -69,6 +72,7 @@ TEST_F(ParameterTest, ControlsShowSettingsAndOkTakesEveryControlOver) {
     dlg.NetzwerkClient->setChecked(false);
     dlg.NetzwerkServer->setChecked(true);
     dlg.FensterPositionen->setChecked(true);
+    dlg.Ortsvorwahl->setText(" 0221 ");
     for (int i = 0; i < 10; ++i) {
         dlg.ShowNr[i]->setChecked(i % 2 == 1);
         dlg.Nr[i]->setText(QString::number(500 + i));
@@ -87,6 +91,7 @@ TEST_F(ParameterTest, ControlsShowSettingsAndOkTakesEveryControlOver) {
     EXPECT_TRUE(bServer);
     EXPECT_TRUE(bPosSpeichern);
     EXPECT_TRUE(bAlle);
+    EXPECT_EQ(sOrtsvorwahl, "0221");
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(abZeige[i], i % 2 == 1) << "disabled row " << i << " is taken over";
         EXPECT_STREQ(aszNr[i], std::to_string(500 + i).c_str());
@@ -358,8 +363,8 @@ TEST_F(ParameterTest, TabOrderFollowsTheColumnsAndRows) {
     dlg.show();
     QApplication::setActiveWindow(&dlg);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    ExpectTabOrder(dlg, {dlg.AnruferAnzeigen, dlg.Blinkend, dlg.AnzeigeSekunden, dlg.Anruferhistory,
-                         dlg.Bekannte, dlg.NetzwerkClient, dlg.NetzwerkServer});
+    ExpectTabOrder(dlg, {dlg.AnruferAnzeigen, dlg.Blinkend, dlg.AnzeigeSekunden, dlg.Ortsvorwahl,
+                         dlg.Anruferhistory, dlg.Bekannte, dlg.NetzwerkClient, dlg.NetzwerkServer});
     dlg.TabControl->setCurrentIndex(3);
     std::vector<QWidget*> msn = {dlg.Cb_AlleNummernZeigen};
     for (int i = 0; i < 10; ++i) {
