@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CallEvent.h"
 
-NumberKind ClassifyNumber(const std::string& number) {
-    if (number.empty() || number == "0") return NumberKind::None;
-    if (number.rfind("00", 0) == 0) return NumberKind::International;
-    if (number[0] == '0') return NumberKind::National;
-    if (number[0] == '+') return NumberKind::International;
-    return NumberKind::Subscriber;
+CallingNumberKind ClassifyNumber(const std::string& number) {
+    if (number.empty() || number == "0") return CallingNumberKind::None;
+    if (number.rfind("00", 0) == 0) return CallingNumberKind::International;
+    if (number[0] == '0') return CallingNumberKind::National;
+    if (number[0] == '+') return CallingNumberKind::International;
+    return CallingNumberKind::Subscriber;
 }
 
 const char* CallEventName(CallEventKind kind) {
@@ -38,15 +38,15 @@ const char* CallLineName(CallLineKind line) {
     return "isdn";
 }
 
-const char* NumberKindName(NumberKind kind) {
+const char* NumberKindName(CallingNumberKind kind) {
     switch (kind) {
-    case NumberKind::None:
+    case CallingNumberKind::None:
         return "none";
-    case NumberKind::Subscriber:
+    case CallingNumberKind::Subscriber:
         return "subscriber";
-    case NumberKind::National:
+    case CallingNumberKind::National:
         return "national";
-    case NumberKind::International:
+    case CallingNumberKind::International:
         return "international";
     }
     return "none";

@@ -24,7 +24,7 @@ enum class CallLineKind {
 };
 
 // What the calling number says about itself: its leading zeros.
-enum class NumberKind {
+enum class CallingNumberKind {
     None,          // the exchange sent no number ("0" or empty)
     Subscriber,    // without area code
     National,      // 0 and the area code
@@ -36,7 +36,7 @@ struct CallEvent {
     CallLineKind line = CallLineKind::Isdn;
     uint32_t callId = 0; // identifies the call on its line (an ISDN PLCI, a router call)
     std::string calling; // national form with a leading 0, "0" when none was sent
-    NumberKind callingKind = NumberKind::None;
+    CallingNumberKind callingKind = CallingNumberKind::None;
     std::string called;           // the own number that was called
     int32_t time = 0;             // Unix time of this event
     int32_t ringTime = 0;         // Unix time the call rang (the call log's ZEIT)
@@ -51,10 +51,10 @@ struct CallEvent {
     bool known = false; // the caller is in the phone book
 };
 
-NumberKind ClassifyNumber(const std::string& number);
+CallingNumberKind ClassifyNumber(const std::string& number);
 // Short English names for machine readers: ring, answered, ended, missed.
 const char* CallEventName(CallEventKind kind);
 // isdn, router, announced
 const char* CallLineName(CallLineKind line);
 // none, subscriber, national, international
-const char* NumberKindName(NumberKind kind);
+const char* NumberKindName(CallingNumberKind kind);
