@@ -2,6 +2,7 @@
 #include "MainWnd.h"
 
 #include "app/LineFactory.h"
+#include "app/ServerAddressBook.h"
 #include "capi/CapiBase.h"
 #include "core/Settings.h"
 #include "db/Conversion.h"
@@ -121,6 +122,9 @@ void TMainWindow::FormCreate() {
     pipeline.SettingsChanged();
     receiver.SettingsChanged();
     WatchReceiver();
+    // The copy lives in the data folder, the current directory.
+    pAddressBook = std::make_unique<TServerAddressBook>(QString::fromLatin1(kCardDavCacheFile));
+    pAddressBook->ApplySettings();
     iSettingsWatch = WatchSettings([this] { SettingsChanged(); });
     CAPITimer.start();
     iCallCount = 0;
@@ -160,6 +164,7 @@ void TMainWindow::SettingsChanged() {
     pipeline.SettingsChanged();
     receiver.SettingsChanged();
     WatchReceiver();
+    if (pAddressBook) pAddressBook->ApplySettings();
     if (pLine && ConfiguredLineArt() == sLineArt) {
         pLine->OnSettingsChanged();
         return;

@@ -69,6 +69,11 @@ const std::vector<Key>& KeyTable() {
         table.push_back({"Leitung", "Art", &TSettings::sLeitungArt});
         table.push_back({"Leitung", "Adresse", &TSettings::sLeitungAdresse});
         table.push_back({"Leitung", "Port", &TSettings::iLeitungPort});
+        table.push_back({"CardDAV", "Adresse", &TSettings::sCardDavAdresse});
+        table.push_back({"CardDAV", "Benutzer", &TSettings::sCardDavBenutzer});
+        table.push_back({"CardDAV", "Kennwort", &TSettings::sCardDavKennwort});
+        table.push_back({"CardDAV", "Minuten", &TSettings::iCardDavMinuten});
+        table.push_back({"CardDAV", "Zertifikat", &TSettings::sCardDavZertifikat});
         return table;
     }();
     return keys;

@@ -35,6 +35,12 @@ struct TSettings {
                                                // "Anrufmonitor" (the router's call monitor)
     std::string sLeitungAdresse = "fritz.box"; // Adresse: the router's name or address
     int32_t iLeitungPort = 1012;               // Port: the call monitor's TCP port
+    // [CardDAV]: an address book on a server, asked after the phone book
+    std::string sCardDavAdresse;    // Adresse: the address book's or the server's URL; empty: off
+    std::string sCardDavBenutzer;   // Benutzer
+    std::string sCardDavKennwort;   // Kennwort: kept here only without a system keyring
+    int32_t iCardDavMinuten = 15;   // Minuten: between two syncs; 0 only on request
+    std::string sCardDavZertifikat; // Zertifikat: a certificate file trusted for the server
 };
 
 extern TSettings g_settings;
@@ -57,6 +63,11 @@ inline char (&aszNr)[10][25] = g_settings.aszNr;
 inline std::string& sLeitungArt = g_settings.sLeitungArt;
 inline std::string& sLeitungAdresse = g_settings.sLeitungAdresse;
 inline int32_t& iLeitungPort = g_settings.iLeitungPort;
+inline std::string& sCardDavAdresse = g_settings.sCardDavAdresse;
+inline std::string& sCardDavBenutzer = g_settings.sCardDavBenutzer;
+inline std::string& sCardDavKennwort = g_settings.sCardDavKennwort;
+inline int32_t& iCardDavMinuten = g_settings.iCardDavMinuten;
+inline std::string& sCardDavZertifikat = g_settings.sCardDavZertifikat;
 
 extern bool bSettingsLoaded; // set by LoadSettings; SaveSettings writes only when true
 

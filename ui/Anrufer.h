@@ -17,10 +17,13 @@ public:
     void FillListe() override;
     void BtnEditClick();
     void ListeDblClick();
+    // Copies the selected caller from the address book on the server into the phone book.
+    void IntoPhoneBookClick();
 
 private:
     QPushButton* BtnLoeschen;
     QPushButton* BtnEdit;
     QAction* Edit1;
     QAction* Lschen1;
+    QAction* InsTelefonbuch;
 };

@@ -75,6 +75,17 @@ public:
     QRadioButton* LeitungAnrufmonitor;
     QLineEdit* LeitungAdresse;
     QSpinBox* LeitungPort;
+    // Page "Adressbuch": an address book on a CardDAV server ([CardDAV])
+    QLineEdit* CardDavAdresse;
+    QLineEdit* CardDavBenutzer;
+    QLineEdit* CardDavKennwort;
+    QSpinBox* CardDavMinuten;
+    QLineEdit* CardDavZertifikat;
+    QPushButton* BtnAbgleichen;
+    QLabel* CardDavStatus;
+    void BtnAbgleichenClick();
+    void TakeCardDavFields();
+    void UpdateCardDavStatus();
     // Below the pages
     QPushButton* BtnAbbruch;
     QPushButton* BtnOk;
@@ -86,5 +97,6 @@ protected:
 private:
     void BuildPages();
     void BuildLinePage();
+    void BuildAddressBookPage();
     void FormCreate();
 };
