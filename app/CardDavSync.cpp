@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QSslError>
 
 #include <set>
 
@@ -94,13 +95,13 @@ bool TCardDavSync::Start() {
     iNextChanged = 0;
     QUrl address = QUrl::fromUserInput(account.sAddress.trimmed());
     if (!address.isValid() || address.host().isEmpty()) {
-        Fail(QStringLiteral("Die Adresse des Adressbuchs ist ungültig."));
+        FailLater(QStringLiteral("Die Adresse des Adressbuchs ist ungültig."));
         return true;
     }
     if (!account.sCertificateFile.isEmpty() &&
         QSslCertificate::fromPath(account.sCertificateFile).isEmpty()) {
-        Fail(QStringLiteral("Das Zertifikat %1 kann nicht gelesen werden.")
-                 .arg(account.sCertificateFile));
+        FailLater(QStringLiteral("Das Zertifikat %1 kann nicht gelesen werden.")
+                      .arg(account.sCertificateFile));
         return true;
     }
     // The collection found last time is asked straight away: an unchanged book is one request.
@@ -119,7 +120,7 @@ bool TCardDavSync::Start() {
 }
 
 void TCardDavSync::Send(const QByteArray& verb, const QUrl& url, int depth, const QByteArray& body,
-                        std::function<void(int, const QByteArray&)> onDone) {
+                        std::function<void(int, const QByteArray&)> onDone, int redirects) {
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/xml; charset=utf-8"));
@@ -140,9 +141,15 @@ void TCardDavSync::Send(const QByteArray& verb, const QUrl& url, int depth, cons
     QNetworkReply* reply = pNetwork->sendCustomRequest(request, verb, body);
     const quint64 generation = iGeneration;
     auto tlsProblem = std::make_shared<QString>();
-    connect(reply, &QNetworkReply::sslErrors, reply, [tlsProblem](const QList<QSslError>& errors) {
-        if (!errors.isEmpty() && tlsProblem->isEmpty()) *tlsProblem = errors.first().errorString();
-    });
+    connect(reply, &QNetworkReply::sslErrors, reply,
+            [this, reply, tlsProblem](const QList<QSslError>& errors) {
+                if (TrustsGivenCertificate(reply, errors)) {
+                    reply->ignoreSslErrors(errors);
+                    return;
+                }
+                if (!errors.isEmpty() && tlsProblem->isEmpty())
+                    *tlsProblem = errors.first().errorString();
+            });
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
         if (received > kMaxAnswer) {
             reply->setProperty("cbTooLarge", true);
@@ -151,7 +158,7 @@ void TCardDavSync::Send(const QByteArray& verb, const QUrl& url, int depth, cons
     });
     connect(
         reply, &QNetworkReply::finished, this,
-        [this, reply, generation, tlsProblem, verb, depth, body, url,
+        [this, reply, generation, tlsProblem, verb, depth, body, url, redirects,
          onDone = std::move(onDone)]() mutable {
             reply->deleteLater();
             if (generation != iGeneration || !bRunning) return;
@@ -174,6 +181,14 @@ void TCardDavSync::Send(const QByteArray& verb, const QUrl& url, int depth, cons
                                            "wird nicht anerkannt (%2).")
                              .arg(where,
                                   tlsProblem->isEmpty() ? reply->errorString() : *tlsProblem));
+                else if (reply->error() >= QNetworkReply::ProtocolUnknownError &&
+                         reply->error() <= QNetworkReply::ProtocolFailure)
+                    Fail(QStringLiteral("Der Server %1 antwortet nicht mit HTTP (%2).")
+                             .arg(where, reply->errorString()));
+                else if (reply->error() == QNetworkReply::RemoteHostClosedError)
+                    Fail(QStringLiteral("Der Server %1 hat die Verbindung ohne Antwort beendet "
+                                        "(%2).")
+                             .arg(where, reply->errorString()));
                 else if (reply->error() == QNetworkReply::OperationCanceledError)
                     Fail(QString::fromUtf8("Der Server %1 antwortet nicht (Zeitüberschreitung).")
                              .arg(where));
@@ -182,21 +197,58 @@ void TCardDavSync::Send(const QByteArray& verb, const QUrl& url, int depth, cons
                              .arg(where, reply->errorString()));
                 return;
             }
+            if (reply->error() != QNetworkReply::NoError &&
+                reply->error() < QNetworkReply::ContentAccessDenied) {
+                Fail(QStringLiteral("Der Server %1 hat die Antwort abgebrochen (%2).")
+                         .arg(url.authority(), reply->errorString()));
+                return;
+            }
             if (status >= 300 && status < 400 && status != 304) {
                 const QUrl location =
                     reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-                const int hops = reply->request().attribute(QNetworkRequest::User).toInt();
-                if (location.isEmpty() || hops >= kMaxRedirects) {
+                if (location.isEmpty() || redirects >= kMaxRedirects) {
                     Fail(QStringLiteral("Der Server leitet zu oft oder ohne Ziel um."));
                     return;
                 }
                 // The same request again at the new place (PROPFIND and REPORT are not
                 // followed by the network layer).
-                Send(verb, url.resolved(location), depth, body, std::move(onDone));
+                Send(verb, url.resolved(location), depth, body, std::move(onDone), redirects + 1);
                 return;
             }
-            onDone(status, reply->readAll());
+            const QByteArray answer = reply->readAll();
+            const qint64 declared =
+                reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+            if (declared > answer.size() && reply->rawHeader("Content-Encoding").isEmpty()) {
+                Fail(QStringLiteral("Der Server %1 hat die Antwort abgebrochen (%2 von %3 Bytes).")
+                         .arg(url.authority())
+                         .arg(answer.size())
+                         .arg(declared));
+                return;
+            }
+            onDone(status, answer);
         });
+}
+
+bool TCardDavSync::TrustsGivenCertificate(QNetworkReply* reply,
+                                          const QList<QSslError>& errors) const {
+    // The given certificate is the server's own (a self-signed one, as self-hosted servers
+    // have): its errors of trust are answered by the user's choice, a wrong host name is not.
+    if (account.sCertificateFile.isEmpty()) return false;
+    const QList<QSslCertificate> trusted = QSslCertificate::fromPath(account.sCertificateFile);
+    const QSslCertificate peer = reply->sslConfiguration().peerCertificate();
+    if (peer.isNull() || !trusted.contains(peer)) return false;
+    for (const QSslError& error : errors)
+        switch (error.error()) {
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::CertificateUntrusted:
+            break;
+        default:
+            return false;
+        }
+    return true;
 }
 
 QString TCardDavSync::StatusMessage(int status) const {
@@ -434,6 +486,16 @@ void TCardDavSync::FetchNextBatch() {
         }
         FetchNextBatch();
     });
+}
+
+void TCardDavSync::FailLater(const QString& message) {
+    // Whoever started the sync hears of its end from the event loop, never from inside Start.
+    QMetaObject::invokeMethod(
+        this,
+        [this, message, generation = iGeneration] {
+            if (generation == iGeneration && bRunning) Fail(message);
+        },
+        Qt::QueuedConnection);
 }
 
 void TCardDavSync::Fail(const QString& message) {

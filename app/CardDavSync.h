@@ -16,6 +16,7 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QSslConfiguration;
+class QSslError;
 
 // Where the address book is and who may read it ([CardDAV] in the settings).
 struct tCardDavAccount {
@@ -70,8 +71,9 @@ signals:
 private:
     struct Step;
     void Send(const QByteArray& verb, const QUrl& url, int depth, const QByteArray& body,
-              std::function<void(int status, const QByteArray& body)> onDone);
+              std::function<void(int status, const QByteArray& body)> onDone, int redirects = 0);
     void Fail(const QString& message);
+    void FailLater(const QString& message);
     void Succeed();
     void ProbeAddress(const QUrl& url, int hops);
     void ProbePrincipal(const QUrl& url, int hops);
@@ -84,6 +86,7 @@ private:
     void FetchNextBatch();
     bool ParseAnswer(const QByteArray& body, tMultistatus& out);
     QString StatusMessage(int status) const;
+    bool TrustsGivenCertificate(QNetworkReply* reply, const QList<QSslError>& errors) const;
 
     QString sCacheFile;
     tCardDavAccount account;
