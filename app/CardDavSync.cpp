@@ -19,7 +19,9 @@ namespace {
 
 // An answer larger than this is not an address book a desktop program should hold.
 constexpr qint64 kMaxAnswer = 512ll << 20;
-constexpr int kTimeoutMs = 30000;
+// A server that says nothing this long is given up; a large book on a busy server may well
+// think for half a minute before its first byte.
+constexpr int kTimeoutMs = 90000;
 constexpr int kMaxRedirects = 5;
 
 const QByteArray kAllProps = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -76,6 +78,7 @@ bool TCardDavSync::LoadCache(QString* error) {
         if (error) *error = QString::fromStdString(why);
         return false;
     }
+    contacts->PrepareLookups();
     published = std::move(contacts);
     return true;
 }
@@ -367,9 +370,13 @@ void TCardDavSync::TakeCollectionState(const tDavResponse& state) {
 void TCardDavSync::ListBySyncToken(bool withToken) {
     const QByteArray body =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        "<d:sync-collection xmlns:d=\"DAV:\"><d:sync-token>" +
+        "<d:sync-collection xmlns:d=\"DAV:\" xmlns:card=\"urn:ietf:params:xml:ns:carddav\">"
+        "<d:sync-token>" +
         (withToken ? XmlEscaped(QString::fromStdString(work->sSyncToken)) : QByteArray()) +
-        "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/></d:prop>"
+        "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/>"
+        // The changed cards themselves in the same answer where the server gives them
+        // (Radicale, Nextcloud); others are fetched by multiget afterwards.
+        "<card:address-data/></d:prop>"
         "</d:sync-collection>";
     Send("REPORT", collection, 0, body,
          [this, withToken](int status, const QByteArray& answerBody) {
@@ -393,7 +400,10 @@ void TCardDavSync::ListBySyncToken(bool withToken) {
                  }
                  listed.insert(r.sHref);
                  const tServerCard* known = work->Find(r.sHref);
-                 if (!known || r.sEtag.empty() || known->sEtag != r.sEtag)
+                 if (known && !r.sEtag.empty() && known->sEtag == r.sEtag) continue;
+                 if (!r.sAddressData.empty() && !r.sEtag.empty())
+                     TakeCard(r);
+                 else
                      changedHrefs.push_back(QString::fromStdString(r.sHref));
              }
              if (!withToken) {
@@ -471,18 +481,7 @@ void TCardDavSync::FetchNextBatch() {
                 continue;
             }
             if (r.sAddressData.empty()) continue; // asked again next time: its etag is not kept
-            tServerCard card;
-            card.sHref = r.sHref;
-            card.sEtag = r.sEtag;
-            for (const tContact& contact : ReadVCards(r.sAddressData)) {
-                auto rows = CServerContacts::RowsOf(contact);
-                card.aRows.insert(card.aRows.end(), rows.begin(), rows.end());
-            }
-            // A card without a name or number is kept with its etag, so it is not fetched
-            // again and again, but names nobody.
-            if (card.aRows.empty()) ++result.iUnreadable;
-            ++result.iFetched;
-            work->Put(std::move(card));
+            TakeCard(r);
         }
         FetchNextBatch();
     });
@@ -496,6 +495,21 @@ void TCardDavSync::FailLater(const QString& message) {
             if (generation == iGeneration && bRunning) Fail(message);
         },
         Qt::QueuedConnection);
+}
+
+void TCardDavSync::TakeCard(const tDavResponse& r) {
+    tServerCard card;
+    card.sHref = r.sHref;
+    card.sEtag = r.sEtag;
+    for (const tContact& contact : ReadVCards(r.sAddressData)) {
+        auto rows = CServerContacts::RowsOf(contact);
+        card.aRows.insert(card.aRows.end(), rows.begin(), rows.end());
+    }
+    // A card without a name or number is kept with its etag, so it is not fetched again and
+    // again, but names nobody.
+    if (card.aRows.empty()) ++result.iUnreadable;
+    ++result.iFetched;
+    work->Put(std::move(card));
 }
 
 void TCardDavSync::Fail(const QString& message) {
@@ -524,6 +538,7 @@ void TCardDavSync::Succeed() {
             file.write(text.data(), qint64(text.size())) != qint64(text.size()) || !file.commit())
             result.sMessage =
                 QStringLiteral("Die Kopie kann nicht gespeichert werden (%1).").arg(sCacheFile);
+        work->PrepareLookups();
         published = std::shared_ptr<const CServerContacts>(work.release());
     }
     result.iCards = published->CardCount();

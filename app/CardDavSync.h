@@ -84,6 +84,7 @@ private:
     void ListByEtags();
     void FetchChanged();
     void FetchNextBatch();
+    void TakeCard(const tDavResponse& response);
     bool ParseAnswer(const QByteArray& body, tMultistatus& out);
     QString StatusMessage(int status) const;
     bool TrustsGivenCertificate(QNetworkReply* reply, const QList<QSslError>& errors) const;

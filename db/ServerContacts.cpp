@@ -123,8 +123,12 @@ void CServerContacts::Reindex() const {
     bIndexed = true;
 }
 
-bool CServerContacts::FindRow(const std::string& calling, tAnruf& row) const {
+void CServerContacts::PrepareLookups() const {
     if (!bIndexed || sIndexedAreaCode != OwnAreaCode()) Reindex();
+}
+
+bool CServerContacts::FindRow(const std::string& calling, tAnruf& row) const {
+    PrepareLookups();
     const std::string digits = NumberDigits(calling);
     if (digits.empty()) return false;
     const auto it = aByNumber.find(digits);

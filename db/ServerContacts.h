@@ -48,6 +48,10 @@ public:
     // The row for the calling number, as it would go into the phone book; false when none.
     bool FindRow(const std::string& calling, tAnruf& row) const;
 
+    // Builds the number index now rather than on the first lookup (after a sync, so that a
+    // call never waits for it); a later change of the own area code builds it again.
+    void PrepareLookups() const;
+
     std::string Serialize() const;
     // Replaces the contents with the text of a cache file. False (contents cleared, `error` in
     // German) when the text is not one.

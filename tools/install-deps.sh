@@ -18,6 +18,7 @@ if [ "${1:-}" != "--demo" ]; then
     clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev libshp-dev
     python3-dbfread python3-dbf gdal-bin
+    radicale openssl
     x11-apps xdotool iproute2 procps
     dpkg-dev file fakeroot lintian desktop-file-utils appstream
   )

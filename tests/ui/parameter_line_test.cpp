@@ -15,7 +15,8 @@ class ParameterLine : public cbtest::SettingsFixture {};
 
 TEST_F(ParameterLine, ShowsTheSettingsAndOkTakesThemOver) {
     TDlgParameter dlg(nullptr);
-    EXPECT_EQ(dlg.TabControl->tabText(dlg.TabControl->count() - 1), "Leitung");
+    EXPECT_EQ(dlg.TabControl->tabText(dlg.TabControl->indexOf(dlg.LeitungCapi->parentWidget())),
+              "Leitung");
     EXPECT_TRUE(dlg.LeitungCapi->isChecked());
     EXPECT_EQ(dlg.LeitungAdresse->text(), "fritz.box");
     EXPECT_EQ(dlg.LeitungPort->value(), 1012);
