@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -46,7 +48,7 @@ struct Server {
                          "text/vcard");
         // Radicale builds its own item cache on the first listing after an upload; that is the
         // server's one-time work, not the sync's.
-        radicale.Request("PROPFIND", radicale.Book(), {}, "application/xml");
+        radicale.Request("PROPFIND", radicale.Book(), {}, "application/xml", "1");
     }
     tCardDavAccount Account() const {
         return {radicale.Root(),
@@ -71,6 +73,9 @@ void BM_FirstSync5000Cards(benchmark::State& state) {
             break;
         }
     }
+    if (std::getenv("CB_BENCH_SERVER_LOG"))
+        for (const std::string& line : server.radicale.Log())
+            std::fprintf(stderr, "%s\n", line.c_str());
     state.counters["cards"] = double(result.iCards);
     state.counters["requests"] = result.iRequests;
 }

@@ -86,6 +86,8 @@ public:
     }
     QString Book() const { return Root() + kUser + QStringLiteral("/buch/"); }
 
+    // The server's log so far.
+    const std::vector<std::string>& Log() { return process_->lines(); }
     // Requests the server has logged so far.
     int Requests() {
         int n = 0;
@@ -96,12 +98,13 @@ public:
 
     // One request of the test's own, waited for; the HTTP status.
     int Request(const QByteArray& verb, const QString& url, const QByteArray& body = {},
-                const QByteArray& type = "application/xml") {
+                const QByteArray& type = "application/xml", const QByteArray& depth = {}) {
         QNetworkAccessManager network;
         QNetworkRequest request{QUrl(url)};
         request.setRawHeader("Authorization",
                              "Basic " + QByteArray(kUser).append(':').append(kPassword).toBase64());
         request.setHeader(QNetworkRequest::ContentTypeHeader, type);
+        if (!depth.isEmpty()) request.setRawHeader("Depth", depth);
         if (tls_) {
             QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
             conf.addCaCertificates(
