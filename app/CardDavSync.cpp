@@ -12,6 +12,7 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
+#include <QTimer>
 
 #include <set>
 
@@ -96,6 +97,8 @@ bool TCardDavSync::Start() {
     collectionState = {};
     changedHrefs.clear();
     iNextChanged = 0;
+    pendingCards.clear();
+    iNextPending = 0;
     QUrl address = QUrl::fromUserInput(account.sAddress.trimmed());
     if (!address.isValid() || address.host().isEmpty()) {
         FailLater(QStringLiteral("Die Adresse des Adressbuchs ist ungültig."));
@@ -402,7 +405,7 @@ void TCardDavSync::ListBySyncToken(bool withToken) {
                  const tServerCard* known = work->Find(r.sHref);
                  if (known && !r.sEtag.empty() && known->sEtag == r.sEtag) continue;
                  if (!r.sAddressData.empty() && !r.sEtag.empty())
-                     TakeCard(r);
+                     pendingCards.push_back(r);
                  else
                      changedHrefs.push_back(QString::fromStdString(r.sHref));
              }
@@ -415,7 +418,7 @@ void TCardDavSync::ListBySyncToken(bool withToken) {
                      work->Remove(href);
              }
              work->sSyncToken = answer.sSyncToken;
-             FetchChanged();
+             ReadPendingCards([this] { FetchChanged(); });
          });
 }
 
@@ -481,9 +484,9 @@ void TCardDavSync::FetchNextBatch() {
                 continue;
             }
             if (r.sAddressData.empty()) continue; // asked again next time: its etag is not kept
-            TakeCard(r);
+            pendingCards.push_back(std::move(r));
         }
-        FetchNextBatch();
+        ReadPendingCards([this] { FetchNextBatch(); });
     });
 }
 
@@ -495,6 +498,26 @@ void TCardDavSync::FailLater(const QString& message) {
             if (generation == iGeneration && bRunning) Fail(message);
         },
         Qt::QueuedConnection);
+}
+
+void TCardDavSync::ReadPendingCards(std::function<void()> then) {
+    // A few hundred cards at a time, each slice on its own turn of the event loop, so that a
+    // large address book never holds up a call or a dialog.
+    constexpr size_t kSlice = 250;
+    const size_t end = std::min(iNextPending + kSlice, pendingCards.size());
+    for (; iNextPending < end; ++iNextPending)
+        TakeCard(pendingCards[iNextPending]);
+    if (iNextPending < pendingCards.size()) {
+        QTimer::singleShot(0, this,
+                           [this, then = std::move(then), generation = iGeneration]() mutable {
+                               if (generation == iGeneration && bRunning)
+                                   ReadPendingCards(std::move(then));
+                           });
+        return;
+    }
+    pendingCards.clear();
+    iNextPending = 0;
+    then();
 }
 
 void TCardDavSync::TakeCard(const tDavResponse& r) {

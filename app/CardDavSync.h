@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -85,6 +86,7 @@ private:
     void FetchChanged();
     void FetchNextBatch();
     void TakeCard(const tDavResponse& response);
+    void ReadPendingCards(std::function<void()> then);
     bool ParseAnswer(const QByteArray& body, tMultistatus& out);
     QString StatusMessage(int status) const;
     bool TrustsGivenCertificate(QNetworkReply* reply, const QList<QSslError>& errors) const;
@@ -101,4 +103,6 @@ private:
     tDavResponse collectionState;
     QStringList changedHrefs;
     int iNextChanged = 0;
+    std::vector<tDavResponse> pendingCards; // fetched, not yet read
+    size_t iNextPending = 0;
 };

@@ -164,7 +164,7 @@ void TMainWindow::SettingsChanged() {
     pipeline.SettingsChanged();
     receiver.SettingsChanged();
     WatchReceiver();
-    if (pAddressBook) pAddressBook->ApplySettings();
+    if (pAddressBook) pAddressBook->ApplySettings(true);
     if (pLine && ConfiguredLineArt() == sLineArt) {
         pLine->OnSettingsChanged();
         return;

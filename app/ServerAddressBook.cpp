@@ -7,13 +7,9 @@
 
 namespace {
 
-tCardDavAccount AccountFromSettings() {
-    tCardDavAccount account;
-    account.sAddress = QString::fromStdString(sCardDavAdresse).trimmed();
-    account.sUser = QString::fromStdString(sCardDavBenutzer);
-    account.sPassword = QString::fromStdString(sCardDavKennwort);
-    account.sCertificateFile = QString::fromStdString(sCardDavZertifikat).trimmed();
-    return account;
+QString KeyringKey() {
+    return QString::fromStdString(sCardDavBenutzer) + QLatin1Char('@') +
+           QString::fromStdString(sCardDavAdresse).trimmed();
 }
 
 QString Count(size_t n, const char* one, const char* many) {
@@ -21,6 +17,17 @@ QString Count(size_t n, const char* one, const char* many) {
 }
 
 } // namespace
+
+tCardDavAccount TServerAddressBook::AccountFromSettings() const {
+    tCardDavAccount account;
+    account.sAddress = QString::fromStdString(sCardDavAdresse).trimmed();
+    account.sUser = QString::fromStdString(sCardDavBenutzer);
+    account.sPassword = QString::fromStdString(sCardDavKennwort);
+    if (account.sPassword.isEmpty() && sKeyringKey == KeyringKey())
+        account.sPassword = sKeyringPassword;
+    account.sCertificateFile = QString::fromStdString(sCardDavZertifikat).trimmed();
+    return account;
+}
 
 QString CardDavStatusText(const tCardDavResult& result, qint64 seconds) {
     if (!result.finished.isValid()) return QString();
@@ -61,7 +68,40 @@ TServerAddressBook::~TServerAddressBook() {
     SetSecondCallerNames(nullptr);
 }
 
-void TServerAddressBook::ApplySettings() {
+void TServerAddressBook::ApplySettings(bool fromDialog) {
+    const QString key = KeyringKey();
+    if (!sCardDavKennwort.empty() && fromDialog && !sCardDavBenutzer.empty()) {
+        const std::string typed = sCardDavKennwort;
+        passwords.Write(key, QString::fromStdString(typed),
+                        [this, key, typed](bool ok, const QString& why) {
+                            if (!ok) {
+                                cb::Trace("CardDAV: kein Schlüsselbund (" + why.toStdString() +
+                                          "), das Kennwort bleibt in der Einstellungsdatei");
+                                return;
+                            }
+                            sKeyringKey = key;
+                            sKeyringPassword = QString::fromStdString(typed);
+                            // Unless it was changed meanwhile, the settings file keeps no password
+                            // now.
+                            if (sCardDavKennwort == typed && KeyringKey() == key)
+                                sCardDavKennwort.clear();
+                            cb::Trace("CardDAV: Kennwort im Schlüsselbund gespeichert");
+                        });
+    } else if (sCardDavKennwort.empty() && !sCardDavBenutzer.empty() && key != sKeyringKey &&
+               !bReadingKeyring) {
+        bReadingKeyring = true;
+        passwords.Read(key, [this, key](bool found, const QString& password) {
+            bReadingKeyring = false;
+            if (found) {
+                sKeyringKey = key;
+                sKeyringPassword = password;
+            }
+            if (bSyncWaiting) {
+                bSyncWaiting = false;
+                SyncNow();
+            }
+        });
+    }
     const tCardDavAccount account = AccountFromSettings();
     const bool changed = account.sAddress != sync.Account().sAddress ||
                          account.sUser != sync.Account().sUser ||
@@ -78,6 +118,10 @@ void TServerAddressBook::ApplySettings() {
 
 void TServerAddressBook::SyncNow() {
     if (sync.IsRunning()) return;
+    if (bReadingKeyring) {
+        bSyncWaiting = true; // the password is on its way
+        return;
+    }
     // The settings page may have changed the account in memory just before.
     sync.SetAccount(AccountFromSettings());
     if (sync.Start()) cb::Trace("CardDAV: sync started");

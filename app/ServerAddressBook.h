@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/CardDavSync.h"
+#include "app/PasswordStore.h"
 #include "db/ServerAddressBook.h"
 
 #include <QObject>
@@ -18,8 +19,11 @@ public:
     explicit TServerAddressBook(const QString& cacheFile, QObject* parent = nullptr);
     ~TServerAddressBook() override;
 
-    // Takes up the settings in memory: a new address syncs at once.
-    void ApplySettings();
+    // Takes up the settings in memory: a new address syncs at once. `fromDialog`: the user has
+    // just confirmed them, and a password typed there moves to the keyring where there is one
+    // (the INI then keeps an empty Kennwort). A password found in the INI is always used; an
+    // empty one means the keyring's.
+    void ApplySettings(bool fromDialog = false);
 
     void SyncNow() override;
     bool IsSyncing() const override { return sync.IsRunning(); }
@@ -33,6 +37,13 @@ signals:
 private:
     void OnFinished(const tCardDavResult& result);
     void Publish();
+    tCardDavAccount AccountFromSettings() const;
+
+    TPasswordStore passwords;
+    QString sKeyringKey;      // user@address the keyring's password belongs to
+    QString sKeyringPassword; // read from or written to the keyring
+    bool bReadingKeyring = false;
+    bool bSyncWaiting = false; // a sync asked for while the keyring was being read
 
     TCardDavSync sync;
     QTimer timer;

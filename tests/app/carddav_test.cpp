@@ -3,6 +3,8 @@
 // against a small hostile server of the test's own for answers no honest server sends.
 #include "app/CardDavSync.h"
 #include "app/ServerAddressBook.h"
+#include "core/Settings.h"
+#include "db/CallerNames.h"
 #include "db/NumberMatch.h"
 #include "support/Radicale.h"
 #include "support/TestSupport.h"
@@ -10,6 +12,7 @@
 #include <QEventLoop>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -261,6 +264,47 @@ TEST(CardDavSync, HostileAnswersAreToldAndTheLastGoodCopyStays) {
         EXPECT_EQ(NameOf(sync, "02219876543"), "Ernst, Emil");
         EXPECT_EQ(ReadWholeFile(temp.file("cache")), cache);
     }
+}
+
+// The program's own address book: account from the settings, the password to the keyring
+// where there is one and else kept in the INI, each finished copy offered to the lookup.
+TEST(ServerAddressBook, TakesTheSettingsAndOffersTheCopyToTheLookup) {
+    cbtest::TempDir temp;
+    ScriptedServer server(&HonestAnswer);
+    ResetSettings();
+    sCardDavAdresse = server.Url().toStdString();
+    sCardDavBenutzer = "anna";
+    sCardDavKennwort = "geheim";
+    const auto waitForSync = [](TServerAddressBook& book) {
+        QEventLoop loop;
+        QObject::connect(&book, &TServerAddressBook::Synced, &loop, &QEventLoop::quit);
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        loop.exec();
+        QTest::qWait(500); // the keyring's answer
+    };
+    {
+        TServerAddressBook book(QString::fromStdString(temp.file("cache")));
+        EXPECT_EQ(ServerAddressBook(), &book);
+        book.ApplySettings(true);
+        waitForSync(book);
+        EXPECT_EQ(book.StatusText().rfind("2 Kontakte, vor ", 0), 0u) << book.StatusText();
+        tAnruf caller;
+        ASSERT_TRUE(SecondCallerNames());
+        EXPECT_TRUE(SecondCallerNames()->NameCaller(caller, "02219876543"));
+    }
+    EXPECT_EQ(ServerAddressBook(), nullptr);
+    EXPECT_FALSE(SecondCallerNames());
+    if (!sCardDavKennwort.empty()) {
+        // No keyring here: the password stays where it was, and is used from there.
+        EXPECT_EQ(sCardDavKennwort, "geheim");
+    } else {
+        // A keyring took it: a new start finds it there.
+        TServerAddressBook book(QString::fromStdString(temp.file("cache2")));
+        book.ApplySettings(false);
+        waitForSync(book);
+        EXPECT_EQ(book.Sync().Account().sPassword, "geheim");
+    }
+    ResetSettings();
 }
 
 } // namespace
