@@ -294,7 +294,9 @@ void TCardDavSync::ProbeAddress(const QUrl& url, int hops) {
         }
         const tDavResponse& first = answer.aResponses.front();
         if (first.bAddressBook) {
-            collection = url;
+            // Named as the server names it: a redirect may have led elsewhere.
+            collection =
+                first.sHref.empty() ? url : url.resolved(QUrl(QString::fromStdString(first.sHref)));
             TakeCollectionState(first);
         } else if (!first.sHomeSet.empty()) {
             ProbeHomeSet(url.resolved(QUrl(QString::fromStdString(first.sHomeSet))));

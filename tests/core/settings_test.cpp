@@ -43,7 +43,8 @@ TEST_F(SettingsFile, NoFileGivesDefaultsAndShutdownWritesAll29Keys) {
         "[Netzwerk]\nClient=0\nServer=0\nBroadcast=\nKennwort=\n\n[Fenster]\nPosSpeichern=0\n\n"
         "[MSN]\nAlle=1\nZeige0=0\nZeige1=0\nZeige2=0\nZeige3=0\nZeige4=0\nZeige5=0\n"
         "Zeige6=0\nZeige7=0\nZeige8=0\nZeige9=0\nNr0=\nNr1=\nNr2=\nNr3=\nNr4=\nNr5=\n"
-        "Nr6=\nNr7=\nNr8=\nNr9=\n\n[Leitung]\nArt=CAPI\nAdresse=fritz.box\nPort=1012\n");
+        "Nr6=\nNr7=\nNr8=\nNr9=\n\n[Leitung]\nArt=CAPI\nAdresse=fritz.box\nPort=1012\n"
+        "\n[CardDAV]\nAdresse=\nBenutzer=\nKennwort=\nMinuten=15\nZertifikat=\n");
 }
 
 TEST_F(SettingsFile, ValuesParseAsTheProfileFunctionsDo) {
