@@ -406,6 +406,15 @@ void TDlgParameter::BuildAddressBookPage() {
     refresh->setInterval(500);
     connect(refresh, &QTimer::timeout, this, &TDlgParameter::UpdateCardDavStatus);
     refresh->start();
+    // Cancelled (button, Esc or the window's close box): what the sync button took over
+    // is put back.
+    connect(this, &QDialog::rejected, this, [this] {
+        if (aCardDavBefore.size() != 4) return;
+        sCardDavAdresse = aCardDavBefore[0].toStdString();
+        sCardDavBenutzer = aCardDavBefore[1].toStdString();
+        sCardDavKennwort = aCardDavBefore[2].toStdString();
+        sCardDavZertifikat = aCardDavBefore[3].toStdString();
+    });
 }
 
 void TDlgParameter::TakeCardDavFields() {
@@ -420,6 +429,10 @@ void TDlgParameter::BtnAbgleichenClick() {
     IServerAddressBook* book = ServerAddressBook();
     if (!book) return;
     // The account as typed: a sync is how users try it out before OK.
+    if (aCardDavBefore.isEmpty())
+        for (const std::string* value :
+             {&sCardDavAdresse, &sCardDavBenutzer, &sCardDavKennwort, &sCardDavZertifikat})
+            aCardDavBefore << QString::fromStdString(*value);
     TakeCardDavFields();
     book->SyncNow();
     UpdateCardDavStatus();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 class CBase;
 class QCheckBox;
@@ -86,6 +87,9 @@ public:
     void BtnAbgleichenClick();
     void TakeCardDavFields();
     void UpdateCardDavStatus();
+    // The [CardDAV] settings before "Jetzt abgleichen" took the typed ones over; put back
+    // when the dialog is cancelled.
+    QStringList aCardDavBefore;
     // Below the pages
     QPushButton* BtnAbbruch;
     QPushButton* BtnOk;

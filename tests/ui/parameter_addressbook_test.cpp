@@ -63,6 +63,16 @@ TEST_F(ParameterAddressBook, SyncsTheAccountAsTypedAndShowsTheResult) {
         dlg.BtnOkClick();
         EXPECT_EQ(iCardDavMinuten, 0);
     }
+    {
+        // Cancelled after a sync with a typed account: the settings are as before.
+        TDlgParameter dlg(nullptr);
+        dlg.CardDavAdresse->setText("https://probe.example.org/");
+        dlg.BtnAbgleichenClick();
+        EXPECT_EQ(book.address, "https://probe.example.org/");
+        dlg.BtnAbbruchClick();
+        EXPECT_EQ(sCardDavAdresse, "http://127.0.0.1:5232/");
+        EXPECT_EQ(sCardDavKennwort, "neu");
+    }
     SetServerAddressBook(nullptr);
     TDlgParameter without(nullptr);
     EXPECT_FALSE(without.BtnAbgleichen->isEnabled());
