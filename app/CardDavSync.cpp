@@ -116,13 +116,18 @@ bool TCardDavSync::Start() {
         collection = QUrl(QString::fromStdString(published->sCollectionUrl));
         AskCollection();
     } else {
-        const QString path = address.path();
-        ProbeAddress(path.isEmpty() || path == QLatin1String("/")
-                         ? address.resolved(QUrl(QStringLiteral("/.well-known/carddav")))
-                         : address,
-                     0);
+        Discover(address);
     }
     return true;
+}
+
+void TCardDavSync::Discover(const QUrl& address) {
+    // A server's bare address is asked at its well-known place first (RFC 6764).
+    const QString path = address.path();
+    ProbeAddress(path.isEmpty() || path == QLatin1String("/")
+                     ? address.resolved(QUrl(QStringLiteral("/.well-known/carddav")))
+                     : address,
+                 0);
 }
 
 void TCardDavSync::Send(const QByteArray& verb, const QUrl& url, int depth, const QByteArray& body,
@@ -334,6 +339,12 @@ void TCardDavSync::ProbeHomeSet(const QUrl& url) {
 
 void TCardDavSync::AskCollection() {
     Send("PROPFIND", collection, 0, kAllProps, [this](int status, const QByteArray& body) {
+        const QUrl source = QUrl::fromUserInput(account.sAddress.trimmed());
+        if (status == 404 && source != collection) {
+            // The address book found last time is gone (moved, renamed): look again.
+            Discover(source);
+            return;
+        }
         if (status != 207) {
             Fail(StatusMessage(status));
             return;

@@ -76,6 +76,7 @@ private:
     void Fail(const QString& message);
     void FailLater(const QString& message);
     void Succeed();
+    void Discover(const QUrl& address);
     void ProbeAddress(const QUrl& url, int hops);
     void ProbePrincipal(const QUrl& url, int hops);
     void ProbeHomeSet(const QUrl& url);

@@ -116,6 +116,44 @@ TEST(CardDavSync, FollowsTheServersChangesFetchingOnlyChangedCards) {
     EXPECT_EQ(ReadWholeFile(temp.file("cache")), cache);
 }
 
+TEST(CardDavSync, FindsTheAddressBookAgainWhenItIsReplacedOrMoved) {
+    cbtest::TempDir temp;
+    RadicaleServer radicale(temp.path() / "radicale");
+    ASSERT_EQ(radicale.MakeBook(), 201);
+    ASSERT_EQ(radicale.PutCard("a", "Schulz", "Anna", "030 1234567"), 201);
+    TCardDavSync sync(QString::fromStdString(temp.file("cache")));
+    sync.SetAccount(Account(radicale.Root()));
+    ASSERT_TRUE(RunSync(sync).bOk);
+
+    // Made anew at the same place: the old sync-token means nothing there any more.
+    ASSERT_EQ(radicale.Request("DELETE", radicale.Book()), 200);
+    ASSERT_EQ(radicale.MakeBook(), 201);
+    ASSERT_EQ(radicale.PutCard("b", "Neumann", "Nina", "030 7654321"), 201);
+    tCardDavResult replaced = RunSync(sync);
+    ASSERT_TRUE(replaced.bOk) << replaced.sMessage.toStdString();
+    EXPECT_EQ(NameOf(sync, "0307654321"), "Neumann, Nina");
+    EXPECT_EQ(NameOf(sync, "0301234567"), "");
+
+    // Gone from its place, another one on the server: found from the server's address.
+    ASSERT_EQ(radicale.Request("DELETE", radicale.Book()), 200);
+    ASSERT_EQ(radicale.Request("MKCOL", radicale.Root() + QStringLiteral("anna/neu/"),
+                               "<?xml version=\"1.0\"?><mkcol xmlns=\"DAV:\" "
+                               "xmlns:CR=\"urn:ietf:params:xml:ns:carddav\"><set><prop>"
+                               "<resourcetype><collection/><CR:addressbook/></resourcetype>"
+                               "</prop></set></mkcol>"),
+              201);
+    ASSERT_EQ(radicale.Request(
+                  "PUT", radicale.Root() + QStringLiteral("anna/neu/c.vcf"),
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:c\r\nFN:Carl Clausen\r\nN:Clausen;Carl;;;\r\n"
+                  "TEL:030 5550000\r\nEND:VCARD\r\n",
+                  "text/vcard"),
+              201);
+    tCardDavResult moved = RunSync(sync);
+    ASSERT_TRUE(moved.bOk) << moved.sMessage.toStdString();
+    EXPECT_EQ(NameOf(sync, "0305550000"), "Clausen, Carl");
+    EXPECT_EQ(NameOf(sync, "0307654321"), "");
+}
+
 TEST(CardDavSync, TrustsTheGivenCertificateOverTls) {
     cbtest::TempDir temp;
     RadicaleServer radicale(temp.path() / "radicale", true);
