@@ -2,6 +2,7 @@
 #include "app/CallPipeline.h"
 
 #include "core/Settings.h"
+#include "db/CallerNames.h"
 #include "platform/ErrorBox.h"
 #include "platform/Trace.h"
 
@@ -54,6 +55,14 @@ void TCallPipeline::Dispatch(CallEvent event) {
         event.ringTime = event.time;
         try {
             event.known = LookupCaller(event.caller, event.calling, event.called, true);
+            // A caller the phone book does not know may be in the address book on a server;
+            // its local copy answers without waiting on the network.
+            const auto second = SecondCallerNames();
+            if (!event.known && second && second->NameCaller(event.caller, event.calling)) {
+                event.known = true;
+                cb::Trace(std::string("name from ") + second->SourceName() + " for " +
+                          event.calling);
+            }
         } catch (const std::exception& e) {
             // An unreadable phone book must not cost the call: it goes on with its number.
             cb::ShowErrorBox(e.what());

@@ -4,6 +4,7 @@
 #include "app/ActionListeners.h"
 #include "app/LineFactory.h"
 #include "app/Passwords.h"
+#include "app/ServerAddressBook.h"
 #include "capi/CapiBase.h"
 #include "core/Settings.h"
 #include "db/Conversion.h"
@@ -150,6 +151,9 @@ void TMainWindow::FormCreate() {
     pipeline.SettingsChanged();
     receiver.SettingsChanged();
     WatchReceiver();
+    // The copy lives in the data folder, the current directory.
+    pAddressBook = std::make_unique<TServerAddressBook>(QString::fromLatin1(kCardDavCacheFile));
+    pAddressBook->ApplySettings();
     iSettingsWatch = WatchSettings([this] { SettingsChanged(); });
     CAPITimer.start();
     iCallCount = 0;
@@ -190,6 +194,7 @@ void TMainWindow::SettingsChanged() {
     pipeline.SettingsChanged();
     receiver.SettingsChanged();
     WatchReceiver();
+    if (pAddressBook) pAddressBook->ApplySettings(true);
     if (pLine && ConfiguredLineArt() == sLineArt) {
         pLine->OnSettingsChanged();
         return;

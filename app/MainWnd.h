@@ -18,6 +18,7 @@
 #include <string>
 
 class QAction;
+class TServerAddressBook;
 class QMenu;
 class QSocketNotifier;
 class TDlgDetail;
@@ -104,7 +105,8 @@ private:
 
     std::string sCapiLibrary;
     std::unique_ptr<TCallLine> pLine;
-    std::string sLineArt; // the kind pLine was made for
+    std::unique_ptr<TServerAddressBook> pAddressBook; // names from a CardDAV server
+    std::string sLineArt;                             // the kind pLine was made for
     TCallPipeline pipeline;
     TAcknowledgement acknowledgement;
     std::shared_ptr<TAnnouncementSender> pSender;

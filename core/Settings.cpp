@@ -97,6 +97,11 @@ const std::vector<Key>& KeyTable() {
             {"Aktionen", "Befehl", &TSettings::sBefehl, true},
         };
         table.insert(table.end(), actions.begin(), actions.end());
+        table.push_back({"CardDAV", "Adresse", &TSettings::sCardDavAdresse, true});
+        table.push_back({"CardDAV", "Benutzer", &TSettings::sCardDavBenutzer, true});
+        table.push_back({"CardDAV", "Kennwort", &TSettings::sCardDavKennwort, true});
+        table.push_back({"CardDAV", "Minuten", &TSettings::iCardDavMinuten, true});
+        table.push_back({"CardDAV", "Zertifikat", &TSettings::sCardDavZertifikat, true});
         return table;
     }();
     return keys;
@@ -176,6 +181,8 @@ void LoadSettings() {
     static const bool bSecretMarked = [] {
         for (const SecretSetting& secret : SecretSettings())
             cb::CIniFile::MarkSecretKey(secret.section, secret.key);
+        // The address book's password is kept by its own store, but is no less secret.
+        cb::CIniFile::MarkSecretKey("CardDAV", "Kennwort");
         return true;
     }();
     (void)bSecretMarked;

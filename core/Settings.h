@@ -58,6 +58,12 @@ struct TSettings {
     // [Aktionen]
     std::string sWebhook; // Webhook: URL each call event is posted to as JSON; empty: off
     std::string sBefehl;  // Befehl: program with arguments run for each call event; empty: off
+    // [CardDAV]: an address book on a server, asked after the phone book
+    std::string sCardDavAdresse;    // Adresse: the address book's or the server's URL; empty: off
+    std::string sCardDavBenutzer;   // Benutzer
+    std::string sCardDavKennwort;   // Kennwort: kept here only without a system keyring
+    int32_t iCardDavMinuten = 15;   // Minuten: between two syncs; 0 only on request
+    std::string sCardDavZertifikat; // Zertifikat: a certificate file trusted for the server
 };
 
 extern TSettings g_settings;
@@ -97,6 +103,11 @@ inline std::string& sBefehl = g_settings.sBefehl;
 // True when announcements travel through the MQTT broker: [Netzwerk] Weg=MQTT (any case) and
 // a broker named in [MQTT] Host.
 bool AnnounceThroughBroker();
+inline std::string& sCardDavAdresse = g_settings.sCardDavAdresse;
+inline std::string& sCardDavBenutzer = g_settings.sCardDavBenutzer;
+inline std::string& sCardDavKennwort = g_settings.sCardDavKennwort;
+inline int32_t& iCardDavMinuten = g_settings.iCardDavMinuten;
+inline std::string& sCardDavZertifikat = g_settings.sCardDavZertifikat;
 
 extern bool bSettingsLoaded; // set by LoadSettings; SaveSettings writes only when true
 

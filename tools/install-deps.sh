@@ -20,7 +20,7 @@ if [ "${1:-}" != "--demo" ]; then
     googletest libgtest-dev libbenchmark-dev libshp-dev
     python3-dbfread python3-dbf gdal-bin
     dbus-daemon python3-dbusmock libglib2.0-bin
-    mosquitto mosquitto-clients openssl
+    mosquitto mosquitto-clients openssl radicale
     x11-apps iproute2 procps
     dpkg-dev debhelper file fakeroot lintian desktop-file-utils appstream
   )

@@ -4,6 +4,8 @@
 #include "core/Settings.h"
 #include "db/Anruf.h"
 #include "db/CallLog.h"
+#include "db/CallerNames.h"
+#include "platform/ErrorBox.h"
 #include "ui/Detail.h"
 #include "ui/Editor.h"
 #include "ui/ListLineModel.h"
@@ -21,6 +23,12 @@ namespace {
 // visible width of the list, and the fields after them stay in the line unseen.
 const std::vector<int> kSpalten = {65, 50, 250, 200, 35};
 constexpr int kBreite = 618;
+
+// The phone book first, then the address book on a server, as the call was named.
+void NameCall(tAnruf& anruf, const std::string& calling, const std::string& called) {
+    if (LookupCaller(anruf, calling, called, true)) return;
+    if (const auto second = SecondCallerNames()) second->NameCaller(anruf, calling);
+}
 } // namespace
 
 TDlgAnrufer::TDlgAnrufer(QWidget* owner)
@@ -60,6 +68,20 @@ TDlgAnrufer::TDlgAnrufer(QWidget* owner)
     Edit1 = PopupMenu->addAction(QStringLiteral("Edit"));
     Lschen1 = PopupMenu->addAction(QString::fromUtf8("Löschen"));
     MPunktAktivieren = PopupMenu->addAction(QStringLiteral("Aktivieren"));
+    InsTelefonbuch = PopupMenu->addAction(QString::fromUtf8("Ins Telefonbuch übernehmen"));
+    InsTelefonbuch->setObjectName(QStringLiteral("InsTelefonbuch"));
+    // Offered only for a caller the server knows and the phone book does not.
+    connect(PopupMenu, &QMenu::aboutToShow, this, [this] {
+        const QModelIndex focused = Liste->currentIndex();
+        tAnruf anruf;
+        const std::string line = focused.isValid() ? Model->Line(focused.row()) : std::string();
+        const auto second = SecondCallerNames();
+        InsTelefonbuch->setVisible(
+            second && focused.isValid() &&
+            !LookupCaller(anruf, GetTabField(line, 5), GetTabField(line, 6), false) &&
+            second->NameCaller(anruf, GetTabField(line, 5)));
+    });
+    connect(InsTelefonbuch, &QAction::triggered, this, &TDlgAnrufer::IntoPhoneBookClick);
 
     connect(BtnLoeschen, &QPushButton::clicked, this, &TDlgAnrufer::DeleteSelected);
     connect(Lschen1, &QAction::triggered, this, &TDlgAnrufer::DeleteSelected);
@@ -83,7 +105,7 @@ void TDlgAnrufer::BtnEditClick() {
     if (!focused.isValid()) return;
     const std::string line = Model->Line(focused.row());
     tAnruf anruf;
-    LookupCaller(anruf, GetTabField(line, 5), GetTabField(line, 6), true);
+    NameCall(anruf, GetTabField(line, 5), GetTabField(line, 6));
 
     TDlgEditor editor(this);
     editor.SetRecord(anruf, true);
@@ -101,10 +123,23 @@ void TDlgAnrufer::ListeDblClick() {
     if (!focused.isValid()) return;
     const std::string line = Model->Line(focused.row());
     tAnruf anruf;
-    LookupCaller(anruf, GetTabField(line, 5), GetTabField(line, 6), true);
+    NameCall(anruf, GetTabField(line, 5), GetTabField(line, 6));
     NameOwnNumber(anruf.sGerufener, GetTabField(line, 6));
 
     TDlgDetail detail(this);
     detail.SetRecord(anruf, false);
     detail.exec();
+}
+
+void TDlgAnrufer::IntoPhoneBookClick() {
+    const QModelIndex focused = Liste->currentIndex();
+    const auto second = SecondCallerNames();
+    if (!focused.isValid() || !second) return;
+    const std::string line = Model->Line(focused.row());
+    tAnruf anruf;
+    if (LookupCaller(anruf, GetTabField(line, 5), GetTabField(line, 6), false)) return;
+    if (!second->NameCaller(anruf, GetTabField(line, 5))) return;
+    if (!SaveEntry(anruf))
+        cb::ShowErrorBox("Der Eintrag kann nicht ins Telefonbuch geschrieben werden.");
+    FillListe();
 }

@@ -19,6 +19,8 @@ public:
     void FillListe() override;
     void BtnEditClick();
     void ListeDblClick();
+    // Copies the selected caller from the address book on the server into the phone book.
+    void IntoPhoneBookClick();
 
     QCheckBox* OnlyUnanswered;
 
@@ -27,4 +29,5 @@ private:
     QPushButton* BtnEdit;
     QAction* Edit1;
     QAction* Lschen1;
+    QAction* InsTelefonbuch;
 };

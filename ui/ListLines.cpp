@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "db/CBase.h"
 #include "db/CallLog.h"
+#include "db/CallerNames.h"
 #include "db/PhoneBookCache.h"
 #include "platform/ErrorBox.h"
 
@@ -117,7 +118,8 @@ std::vector<std::string> BuildAnruferLines(bool showDeleted, bool onlyUnanswered
     // call; it is read when the first shown call needs it.
     CPhoneBookCache phoneBook;
     bool phoneBookTried = false;
-    tAnruf names; // reused: a failed lookup leaves it as it was
+    tAnruf names;                            // reused: a failed lookup leaves it as it was
+    const auto second = SecondCallerNames(); // the address book on a server, after the table
     const int64_t count = table.RecCount();
     lines.reserve(size_t(count));
     for (int64_t n = count - 1; n >= 0; --n) {
@@ -132,7 +134,8 @@ std::vector<std::string> BuildAnruferLines(bool showDeleted, bool onlyUnanswered
             phoneBookTried = true;
             if (!phoneBook.Load()) cb::ShowErrorBox(kAdressenFehlt);
         }
-        phoneBook.LookupCaller(names, anrufer, gerufener);
+        if (!phoneBook.LookupCaller(names, anrufer, gerufener) && second && phoneBook.IsLoaded())
+            second->NameCaller(names, anrufer);
         NameOwnNumber(names.sGerufener, gerufener);
         lines.push_back(AnruferLine(zeit, state == 0, names, ang, anrufer, gerufener, n));
     }

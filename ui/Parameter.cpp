@@ -3,6 +3,7 @@
 
 #include "core/Settings.h"
 #include "db/CBase.h"
+#include "db/ServerAddressBook.h"
 #include "db/TableText.h"
 #include "net/AnnouncementKey.h"
 #include "platform/Autostart.h"
@@ -32,6 +33,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <climits>
@@ -410,6 +412,96 @@ void TDlgParameter::BuildLinePage() {
     TabControl->addTab(leitung, QStringLiteral("Leitung"));
     Aktionen = new TActionsPage;
     TabControl->addTab(Aktionen, QStringLiteral("Aktionen"));
+    BuildAddressBookPage();
+}
+
+// Page "Adressbuch": names for callers the phone book does not know, from a CardDAV server.
+void TDlgParameter::BuildAddressBookPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("Adressbuch"));
+    const auto field = [page](const char* name, const char* tip) {
+        auto* edit = new QLineEdit(page);
+        edit->setObjectName(QLatin1String(name));
+        edit->setToolTip(QString::fromUtf8(tip));
+        return edit;
+    };
+    CardDavAdresse = field("CardDavAdresse", "Adresse des Adressbuchs oder des CardDAV-Servers,\n"
+                                             "z. B. https://cloud.example.org");
+    CardDavBenutzer = field("CardDavBenutzer", "Benutzername auf dem Server");
+    CardDavKennwort = field("CardDavKennwort", "Kennwort auf dem Server");
+    CardDavKennwort->setEchoMode(QLineEdit::Password);
+    CardDavZertifikat = field("CardDavZertifikat",
+                              "Zertifikatsdatei (PEM), der für diesen Server vertraut wird,\n"
+                              "z. B. für einen eigenen Server mit selbst ausgestelltem Zertifikat");
+    CardDavMinuten = new QSpinBox(page);
+    CardDavMinuten->setObjectName(QStringLiteral("CardDavMinuten"));
+    CardDavMinuten->setRange(0, 24 * 60);
+    CardDavMinuten->setSuffix(QStringLiteral(" min"));
+    CardDavMinuten->setToolTip(QString::fromUtf8("Abstand der Abgleiche; 0: nur auf Knopfdruck"));
+    BtnAbgleichen = new QPushButton(QStringLiteral("Jetzt abgleichen"), page);
+    BtnAbgleichen->setObjectName(QStringLiteral("BtnAbgleichen"));
+    CardDavStatus = NewLabel("CardDavStatus", QString(), page);
+    CardDavStatus->setWordWrap(true);
+    connect(BtnAbgleichen, &QPushButton::clicked, this, &TDlgParameter::BtnAbgleichenClick);
+
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(12, 8, 12, 8);
+    const char* captions[] = {"Adresse", "Benutzer", "Kennwort", "Abgleich alle", "Zertifikat"};
+    QWidget* fields[] = {CardDavAdresse, CardDavBenutzer, CardDavKennwort, CardDavMinuten,
+                         CardDavZertifikat};
+    for (int row = 0; row < 5; ++row) {
+        auto* label = new QLabel(QString::fromUtf8(captions[row]), page);
+        label->setBuddy(fields[row]);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(fields[row], row, 1, 1, row == 3 ? 1 : 2,
+                        row == 3 ? Qt::AlignLeft : Qt::Alignment());
+    }
+    grid->addWidget(BtnAbgleichen, 5, 0);
+    grid->addWidget(CardDavStatus, 5, 1, 1, 2);
+    grid->setColumnStretch(2, 1);
+    TabControl->addTab(page, QStringLiteral("Adressbuch"));
+
+    // The result of a sync running in the background shows up while the page is open.
+    auto* refresh = new QTimer(this);
+    refresh->setInterval(500);
+    connect(refresh, &QTimer::timeout, this, &TDlgParameter::UpdateCardDavStatus);
+    refresh->start();
+    // Cancelled (button, Esc or the window's close box): what the sync button took over
+    // is put back.
+    connect(this, &QDialog::rejected, this, [this] {
+        if (aCardDavBefore.size() != 4) return;
+        sCardDavAdresse = aCardDavBefore[0].toStdString();
+        sCardDavBenutzer = aCardDavBefore[1].toStdString();
+        sCardDavKennwort = aCardDavBefore[2].toStdString();
+        sCardDavZertifikat = aCardDavBefore[3].toStdString();
+    });
+}
+
+void TDlgParameter::TakeCardDavFields() {
+    sCardDavAdresse = CardDavAdresse->text().trimmed().toStdString();
+    sCardDavBenutzer = CardDavBenutzer->text().toStdString();
+    sCardDavKennwort = CardDavKennwort->text().toStdString();
+    iCardDavMinuten = CardDavMinuten->value();
+    sCardDavZertifikat = CardDavZertifikat->text().trimmed().toStdString();
+}
+
+void TDlgParameter::BtnAbgleichenClick() {
+    IServerAddressBook* book = ServerAddressBook();
+    if (!book) return;
+    // The account as typed: a sync is how users try it out before OK.
+    if (aCardDavBefore.isEmpty())
+        for (const std::string* value :
+             {&sCardDavAdresse, &sCardDavBenutzer, &sCardDavKennwort, &sCardDavZertifikat})
+            aCardDavBefore << QString::fromStdString(*value);
+    TakeCardDavFields();
+    book->SyncNow();
+    UpdateCardDavStatus();
+}
+
+void TDlgParameter::UpdateCardDavStatus() {
+    IServerAddressBook* book = ServerAddressBook();
+    BtnAbgleichen->setEnabled(book && !book->IsSyncing());
+    CardDavStatus->setText(book ? QString::fromStdString(book->StatusText()) : QString());
 }
 
 void TDlgParameter::LeitungArtClick() {
@@ -474,6 +566,12 @@ void TDlgParameter::FormCreate() {
     LeitungPort->setValue(iLeitungPort >= 1 && iLeitungPort <= 65535 ? iLeitungPort : 1012);
     LeitungArtClick();
     Aktionen->Load();
+    CardDavAdresse->setText(QString::fromStdString(sCardDavAdresse));
+    CardDavBenutzer->setText(QString::fromStdString(sCardDavBenutzer));
+    CardDavKennwort->setText(QString::fromStdString(sCardDavKennwort));
+    CardDavMinuten->setValue(iCardDavMinuten);
+    CardDavZertifikat->setText(QString::fromStdString(sCardDavZertifikat));
+    UpdateCardDavStatus();
     UpdateUsageBars();
 }
 
@@ -557,6 +655,7 @@ void TDlgParameter::BtnOkClick() {
     sLeitungAdresse = LeitungAdresse->text().trimmed().toStdString();
     iLeitungPort = LeitungPort->value();
     Aktionen->Store();
+    TakeCardDavFields();
     // The entry is written at once: unlike the settings it lives outside the program.
     const bool bAutostart = BeimAnmeldenStarten->isChecked();
     if (bAutostart != cb::AutostartEnabled() &&

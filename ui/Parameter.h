@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 class CBase;
 class QCheckBox;
@@ -88,6 +89,20 @@ public:
     QSpinBox* LeitungPort;
     // Page "Aktionen": MQTT, webhook, command
     TActionsPage* Aktionen;
+    // Page "Adressbuch": an address book on a CardDAV server ([CardDAV])
+    QLineEdit* CardDavAdresse;
+    QLineEdit* CardDavBenutzer;
+    QLineEdit* CardDavKennwort;
+    QSpinBox* CardDavMinuten;
+    QLineEdit* CardDavZertifikat;
+    QPushButton* BtnAbgleichen;
+    QLabel* CardDavStatus;
+    void BtnAbgleichenClick();
+    void TakeCardDavFields();
+    void UpdateCardDavStatus();
+    // The [CardDAV] settings before "Jetzt abgleichen" took the typed ones over; put back
+    // when the dialog is cancelled.
+    QStringList aCardDavBefore;
     // Below the pages
     QPushButton* BtnAbbruch;
     QPushButton* BtnOk;
@@ -99,5 +114,6 @@ protected:
 private:
     void BuildPages();
     void BuildLinePage();
+    void BuildAddressBookPage();
     void FormCreate();
 };

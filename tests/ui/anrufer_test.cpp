@@ -4,6 +4,7 @@
 
 #include "core/Settings.h"
 #include "db/Anruf.h"
+#include "db/ServerContacts.h"
 #include "platform/HelpViewer.h"
 #include "ui/Detail.h"
 #include "ui/Editor.h"
@@ -149,6 +150,49 @@ TEST_F(AnruferTest, OnlyUnansweredCallsAndNamedOwnNumbers) {
     EXPECT_EQ(cbtest::Lines(view).size(), 2u);
     QTest::mouseClick(only, Qt::LeftButton, Qt::NoModifier, QPoint(5, 8));
     EXPECT_EQ(cbtest::Lines(view).size(), 4u);
+}
+
+// A caller only the address book on a server knows is shown by that name, and the context
+// menu copies the contact into the phone book, after which the phone book names the call.
+TEST_F(AnruferTest, ServerNamesShowAndOneCopiesIntoThePhoneBook) {
+    cbtest::CreatePhoneBook();
+    cbtest::AddEntries({{"M\xFCller", "0301234", "J\xFCrgen"}});
+    cbtest::CreateCallLog();
+    cbtest::AddCalls(
+        {{1709287200, "0301234", "040999", ""}, {1709287260, "0405555", "040999", ""}});
+    auto server = std::make_shared<CServerContacts>();
+    tContact contact;
+    contact.sFamilyName = "Schr\xC3\xB6"
+                          "der"; // UTF-8, as cards are
+    contact.sGivenName = "Sina";
+    contact.sTown = "Hamburg";
+    contact.aNumbers = {{"+49 40 5555", NumberKind::Mobile, ""},
+                        {"030 1234", NumberKind::Work, ""}};
+    server->Put({"/buch/s.vcf", "\"1\"", CServerContacts::RowsOf(contact)});
+    SetSecondCallerNames(server);
+    Open();
+    EXPECT_EQ(cbtest::Cells(view, 0),
+              (std::vector<std::string>{"01.03.2024", "10:01", "Sina Schröder", "040999", ""}));
+    // The phone book comes first.
+    EXPECT_EQ(cbtest::Cells(view, 1)[2], "Jürgen Müller");
+
+    Click(1);
+    dlg->findChild<QMenu*>()->aboutToShow();
+    QAction* copy = MenuAction("Ins Telefonbuch übernehmen");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_FALSE(copy->isVisible()); // already in the phone book
+    Click(0);
+    dlg->findChild<QMenu*>()->aboutToShow();
+    EXPECT_TRUE(copy->isVisible());
+    copy->trigger();
+    SetSecondCallerNames(nullptr);
+    tAnruf entry;
+    ASSERT_TRUE(LookupCaller(entry, "0405555", "040999", false));
+    EXPECT_EQ(entry.sName, "Schr\xF6"
+                           "der");
+    EXPECT_EQ(entry.sOrt, "Hamburg");
+    dlg->FillListe();
+    EXPECT_EQ(cbtest::Cells(view, 0)[2], "Sina Schröder");
     EXPECT_TRUE(boxes.texts().empty());
 }
 
