@@ -30,6 +30,16 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
+int TableByte(int32_t c) {
+    if (c < 0) return -1;
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
+    for (int i = 0; i < 32; ++i)
+        if (int32_t(kHighControls[i]) == c) return 0x80 + i;
+    return -1;
+}
+
+} // namespace
+
 // Next code point of `s` from `pos` (advanced past it); -1 for a malformed sequence, which
 // then covers one byte.
 int32_t NextCodePoint(std::string_view s, size_t& pos) {
@@ -61,16 +71,6 @@ int32_t NextCodePoint(std::string_view s, size_t& pos) {
     if (c < kSmallest[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return -1;
     return c;
 }
-
-int TableByte(int32_t c) {
-    if (c < 0) return -1;
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
-    for (int i = 0; i < 32; ++i)
-        if (int32_t(kHighControls[i]) == c) return 0x80 + i;
-    return -1;
-}
-
-} // namespace
 
 std::string TableToUtf8(std::string_view table) {
     std::string out;

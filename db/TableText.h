@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,10 @@
 // a round trip through UTF-8.
 
 std::string TableToUtf8(std::string_view table);
+
+// The next code point of the UTF-8 text `s` from `pos` (advanced past it); -1 for a malformed,
+// overlong or truncated sequence, which then covers one byte.
+int32_t NextCodePoint(std::string_view s, size_t& pos);
 
 // False when `utf8` is not valid UTF-8 or holds a character Windows-1252 cannot hold; `table`
 // is then empty and `bad` (when given) receives the first such character as UTF-8.

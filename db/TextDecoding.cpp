@@ -9,38 +9,8 @@
 #include <vector>
 
 bool IsUtf8(std::string_view s) {
-    size_t i = 0;
-    const size_t n = s.size();
-    while (i < n) {
-        const uint8_t b = uint8_t(s[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        int more;
-        uint32_t c;
-        if ((b & 0xE0) == 0xC0) {
-            more = 1;
-            c = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            more = 2;
-            c = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            more = 3;
-            c = b & 0x07;
-        } else {
-            return false;
-        }
-        if (i + size_t(more) >= n) return false;
-        for (int k = 1; k <= more; ++k) {
-            const uint8_t t = uint8_t(s[i + size_t(k)]);
-            if ((t & 0xC0) != 0x80) return false;
-            c = (c << 6) | (t & 0x3F);
-        }
-        static constexpr uint32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
-        if (c < kSmallest[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        i += size_t(more) + 1;
-    }
+    for (size_t pos = 0; pos < s.size();)
+        if (NextCodePoint(s, pos) < 0) return false;
     return true;
 }
 
